@@ -1,0 +1,92 @@
+#include "counter/counter.h"
+
+#include <string>
+
+#include "formats/file.h"
+#include "formats/names.h"
+
+namespace counter {
+
+using formats::ImageHeader;
+using report::Report;
+
+namespace {
+
+void countImage(Report& report, std::uint32_t section, std::uint32_t image,
+                const ImageHeader& header) {
+  const std::string name = formats::typeName(header.typeCode);
+  const bool known = formats::isKnownTypeName(name);
+  if (!known) {
+    report::printUnknownImageError(report, section, image);
+    report::printLine(report, "Press any key to continue counting.");
+    report::waitForKey(report);
+  }
+  printCounterRow(report, image, header, name);
+  if (!known) report::blankLine(report);
+}
+
+// Lists one section; false when the walk stopped inside it.
+bool countSection(Report& report, formats::ArchiveWalk& walk, std::uint32_t section,
+                  std::uint32_t& total) {
+  std::uint32_t imageCount = 0;
+  if (!walk.readImageCount(imageCount)) return false;
+  total += imageCount;
+  report::blankLine(report);
+  report::printLine(report, "Number of image(s) in section " + report::numberText(section) + ": " +
+                                report::numberText(imageCount));
+  report::printTableHeader(report);
+  for (std::uint64_t image = 1; image <= imageCount; ++image) {
+    ImageHeader header;
+    if (!walk.readImage(header)) return false;
+    countImage(report, section, static_cast<std::uint32_t>(image), header);
+  }
+  return true;
+}
+
+// Walks the archive and returns the sum of its image counts, modulo 2^32.
+std::uint32_t countArchive(Report& report, const std::string& path, const std::string& name) {
+  // A name that ends in a separator names a directory, never a file to make.
+  const formats::File archive = name.empty() ? formats::File() : formats::File::open(path);
+  formats::ArchiveWalk walk(archive);
+  std::uint32_t sectionCount = 0;
+  walk.readSectionCount(sectionCount);
+  report::printLine(report,
+                    "Number of section(s) in " + name + ": " + report::numberText(sectionCount));
+  std::uint32_t total = 0;
+  for (std::uint64_t section = 1; section <= sectionCount; ++section) {
+    if (!countSection(report, walk, static_cast<std::uint32_t>(section), total)) break;
+  }
+  if (walk.stopped()) report::printWalkStopped(report, walk.fileSize());
+  return total;
+}
+
+}  // namespace
+
+void printCounterRow(Report& report, std::uint32_t imageNumber, const ImageHeader& header,
+                     std::string_view typeName) {
+  report::printTableRow(
+      report,
+      {report::numberText(imageNumber), report::signedNumberText(header.RFHeight),
+       report::signedNumberText(header.RFWidth), report::signedNumberText(header.height),
+       report::signedNumberText(header.width), report::numberText(header.dataSize)},
+      typeName);
+}
+
+void runCounter(Report& report, std::string_view argument) {
+  if (argument.empty()) {
+    report::printLine(report, "Layer 8 Error: Drag a .spr file onto Quandrel.exe");
+    report::finishRun(report);
+    return;
+  }
+  const formats::DroppedPath path = formats::splitDroppedPath(argument);
+  report::printPiece(report, "Quandrel - ");
+  report::printLine(report, path.name);
+  const std::uint32_t total = countArchive(report, std::string(argument), path.name);
+  report::blankLine(report);
+  report::printLine(report, report::signedNumberText(total) + " image(s) in " + path.name);
+  report::blankLine(report);
+  report::printLine(report, "Done!");
+  report::finishRun(report);
+}
+
+}  // namespace counter

@@ -1,0 +1,91 @@
+#include "formats/archive.h"
+
+#include "formats/coding.h"
+
+namespace formats {
+
+std::uint32_t readU32(const File& file, std::uint64_t offset) {
+  char bytes[4] = {};
+  file.read(offset, bytes, sizeof bytes);
+  return decodeU32(bytes);
+}
+
+ImageHeader readImageHeader(const File& file, std::uint64_t offset) {
+  char bytes[kImageHeaderSize] = {};
+  file.read(offset, bytes, sizeof bytes);
+  return ImageHeader{decodeU32(bytes),      decodeU32(bytes + 4),  decodeU32(bytes + 8),
+                     decodeU32(bytes + 12), decodeU32(bytes + 16), decodeU32(bytes + 20)};
+}
+
+bool writeU32(File& file, std::uint64_t offset, std::uint32_t value) {
+  char bytes[4];
+  encodeU32(bytes, value);
+  return file.write(offset, bytes, sizeof bytes);
+}
+
+bool writeImageHeader(File& file, std::uint64_t offset, const ImageHeader& header) {
+  char bytes[kImageHeaderSize];
+  encodeU32(bytes, header.typeCode);
+  encodeU32(bytes + 4, header.RFWidth);
+  encodeU32(bytes + 8, header.RFHeight);
+  encodeU32(bytes + 12, header.width);
+  encodeU32(bytes + 16, header.height);
+  encodeU32(bytes + 20, header.dataSize);
+  return file.write(offset, bytes, sizeof bytes);
+}
+
+bool writeFloat32(File& file, std::uint64_t offset, float value) {
+  char bytes[4];
+  encodeFloat32(bytes, value);
+  return file.write(offset, bytes, sizeof bytes);
+}
+
+std::string typeName(std::uint32_t typeCode) {
+  switch (typeCode) {
+    case TypeCode::kDxt1:
+      return "DXT1";
+    case TypeCode::kDxt3:
+      return "DXT3";
+    case TypeCode::kDxt5:
+      return "DXT5";
+    case TypeCode::kArgb8888:
+      return "8.8.8.8 ARGB";
+    case TypeCode::kRgb565:
+      return "5.6.5 RGB";
+    default:
+      return "Unknown (" + std::to_string(typeCode) + ")";
+  }
+}
+
+bool isKnownTypeName(std::string_view name) { return !name.starts_with("Unknown"); }
+
+ArchiveWalk::ArchiveWalk(const File& archive) : archive_(archive), fileSize_(archive.size()) {}
+
+bool ArchiveWalk::admitRecordAt(std::uint64_t offset) {
+  if (stopped_) return false;
+  if (offset >= fileSize_ && ++recordsPastEnd_ > kPastEndAllowance) stopped_ = true;
+  return !stopped_;
+}
+
+bool ArchiveWalk::readSectionCount(std::uint32_t& count) {
+  if (!admitRecordAt(kSectionCountOffset)) return false;
+  count = readU32(archive_, kSectionCountOffset);
+  return true;
+}
+
+bool ArchiveWalk::readImageCount(std::uint32_t& count) {
+  if (!admitRecordAt(position_)) return false;
+  count = readU32(archive_, position_);
+  position_ += 4;
+  return true;
+}
+
+bool ArchiveWalk::readImage(ImageHeader& header) {
+  if (!admitRecordAt(position_)) return false;
+  header = readImageHeader(archive_, position_);
+  dataOffset_ = position_ + kImageHeaderSize;
+  position_ = dataOffset_ + header.dataSize;
+  return true;
+}
+
+}  // namespace formats

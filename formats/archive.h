@@ -1,0 +1,103 @@
+// The sprite archive (".spr"): numbered sections of images, read strictly front
+// to back. All integers are unsigned 32-bit little-endian; offsets count from 0.
+//
+//   offset 0   formatVersion  float, 1.1 when written (0x3F8CCCCD); never read
+//   offset 4   sectionCount
+//   offset 8   sectionCount sections, back to back, each:
+//                imageCount
+//                imageCount images, back to back, each:
+//                  +0  typeCode   pixel format (see TypeCode)
+//                  +4  RFWidth    carried through unchanged
+//                  +8  RFHeight   carried through unchanged
+//                  +12 width      texture width in pixels
+//                  +16 height     texture height in pixels
+//                  +20 dataSize   bytes of texture data that follow
+//                  +24 data       as a DDS file holds it after its header
+//
+// There is no magic, checksum, offset table or alignment. Nothing in the file
+// is checked against its length: bytes past the end read as zeros.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "formats/file.h"
+
+namespace formats {
+
+struct ImageHeader {
+  std::uint32_t typeCode = 0;
+  std::uint32_t RFWidth = 0;
+  std::uint32_t RFHeight = 0;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint32_t dataSize = 0;
+
+  bool operator==(const ImageHeader&) const = default;
+};
+
+inline constexpr std::size_t kImageHeaderSize = 24;
+inline constexpr std::uint64_t kSectionCountOffset = 4;
+inline constexpr std::uint64_t kFirstSectionOffset = 8;
+inline constexpr float kFormatVersion = 1.1f;
+
+namespace TypeCode {
+// The FourCC codes are the four letters read as one little-endian integer;
+// 21 and 23 are the Direct3D codes of A8R8G8B8 and R5G6B5.
+inline constexpr std::uint32_t kDxt1 = 0x31545844;
+inline constexpr std::uint32_t kDxt3 = 0x33545844;
+inline constexpr std::uint32_t kDxt5 = 0x35545844;
+inline constexpr std::uint32_t kArgb8888 = 21;
+inline constexpr std::uint32_t kRgb565 = 23;
+}  // namespace TypeCode
+
+std::uint32_t readU32(const File& file, std::uint64_t offset);
+ImageHeader readImageHeader(const File& file, std::uint64_t offset);
+
+// Each write is false when a byte did not reach the file.
+bool writeU32(File& file, std::uint64_t offset, std::uint32_t value);
+bool writeImageHeader(File& file, std::uint64_t offset, const ImageHeader& header);
+bool writeFloat32(File& file, std::uint64_t offset, float value);
+
+// "DXT1", "DXT3", "DXT5", "8.8.8.8 ARGB", "5.6.5 RGB" or "Unknown (<code>)".
+std::string typeName(std::uint32_t typeCode);
+bool isKnownTypeName(std::string_view name);
+
+// The one way every reader walks an archive. Positions are 64-bit and never
+// wrap, so archives of 4 GiB and more walk correctly.
+//
+// Counts are not bounded by the format, so a damaged file can declare billions
+// of sections or images that are not there. Records past the end read as
+// zeros as usual, but only for the first kPastEndAllowance of them: the next
+// one stops the walk, and every read after that reports "stopped".
+class ArchiveWalk {
+ public:
+  static constexpr int kPastEndAllowance = 16;
+
+  explicit ArchiveWalk(const File& archive);
+
+  // Each reads the next record; false when the walk has stopped instead.
+  bool readSectionCount(std::uint32_t& count);
+  bool readImageCount(std::uint32_t& count);
+  // Reads an image header and steps over its data.
+  bool readImage(ImageHeader& header);
+
+  // Where the data of the image read last begin.
+  std::uint64_t dataOffset() const { return dataOffset_; }
+  bool stopped() const { return stopped_; }
+  std::uint64_t fileSize() const { return fileSize_; }
+
+ private:
+  bool admitRecordAt(std::uint64_t offset);
+
+  const File& archive_;
+  std::uint64_t fileSize_;
+  std::uint64_t position_ = kFirstSectionOffset;
+  std::uint64_t dataOffset_ = 0;
+  int recordsPastEnd_ = 0;
+  bool stopped_ = false;
+};
+
+}  // namespace formats

@@ -1,0 +1,48 @@
+// A file addressed by absolute byte offsets, opened by the one rule both tools
+// follow: read and write, created empty when missing, read-only when it can be
+// neither updated nor created, never truncated.
+//
+// Reads never fail loudly: bytes past the end read as zeros, and a file that
+// could not be opened leaves the reader's buffer as it was. Writes report
+// whether every byte reached the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace formats {
+
+class File {
+ public:
+  File() = default;  // a file that failed to open
+  static File open(const std::string& path);
+
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  bool isOpen() const { return handle_ != platform::kNoFile; }
+  bool isWritable() const { return writable_; }
+  std::uint64_t size() const;
+
+  // Fills `buffer` with the `size` bytes at `offset`, zeros where the file
+  // ends before them; returns how many came from the file. When the file is
+  // not open the buffer is left untouched.
+  std::size_t read(std::uint64_t offset, char* buffer, std::size_t size) const;
+
+  // False when the file is not open for writing or a byte could not be written.
+  bool write(std::uint64_t offset, const char* data, std::size_t size);
+
+  void close();
+
+ private:
+  platform::FileHandle handle_ = platform::kNoFile;
+  bool writable_ = false;
+};
+
+}  // namespace formats

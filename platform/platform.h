@@ -1,0 +1,66 @@
+// The operating system as both tools see it: files addressed by absolute
+// byte offsets, the standard output, and a pause that waits for a key.
+//
+// Everything that differs between operating systems lives behind these
+// declarations; each system has one implementation file (posix.cpp, ...),
+// and the rest of the code never asks which one it runs on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// An open file as the system knows it; kNoFile when nothing is open.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+struct OpenedFile {
+  FileHandle handle = kNoFile;
+  bool writable = false;
+};
+
+// Opens `path` the one way every file of these tools is opened: for reading
+// and writing as raw bytes, created empty when missing, never truncated; for
+// reading only when it can be neither updated nor created. Anything that is
+// not a regular file (a directory, a pipe, a device) counts as not opened, so
+// that a dropped folder or /dev/zero cannot hang or flood a run.
+OpenedFile openFile(const std::string& path);
+
+// Reads up to `size` bytes at `offset`; returns how many were read, fewer
+// only at the end of the file or on an error.
+std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size);
+
+// Writes all `size` bytes at `offset`; false when any of them was not written.
+bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size);
+
+// The file's current length in bytes (0 when unknown).
+std::uint64_t fileSize(FileHandle file);
+
+void closeFile(FileHandle file);
+
+// True when `path` names a regular file that can be opened for reading.
+bool canOpenForReading(const std::string& path);
+
+// The first command-line argument after the program name, as UTF-8; empty
+// when there is none.
+std::string firstArgument(int argc, char** argv);
+
+// The console: where the report goes, and where key presses come from.
+class Console {
+ public:
+  virtual ~Console() = default;
+  // Writes the bytes as they are; errors are ignored.
+  virtual void write(std::string_view bytes) = 0;
+  // Waits until a key is pressed; returns at once when no one can press one.
+  virtual void waitForKey() = 0;
+};
+
+// The process's own console: standard output and standard input. Also sets up
+// what the process needs before its first write (binary output, a broken
+// pipe not being fatal).
+Console& systemConsole();
+
+}  // namespace platform

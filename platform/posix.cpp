@@ -1,0 +1,197 @@
+// The platform on Linux and other POSIX systems.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+bool isRegularFile(int fd) {
+  struct stat status {};
+  return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// O_NONBLOCK keeps the open itself from waiting on a FIFO; it is cleared again
+// once the file has proved to be a regular one.
+int openWith(const std::string& path, int flags) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+}  // namespace
+
+OpenedFile openFile(const std::string& path) {
+  OpenedFile opened{openWith(path, O_RDWR | O_CREAT), true};
+  if (opened.handle < 0) opened = {openWith(path, O_RDONLY), false};
+  if (opened.handle < 0) return {};
+  const int fd = static_cast<int>(opened.handle);
+  if (!isRegularFile(fd)) {
+    ::close(fd);
+    return {};
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return opened;
+}
+
+std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(static_cast<int>(file), buffer + done, size - done,
+                              static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(static_cast<int>(file), data + done, size - done,
+                               static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::uint64_t fileSize(FileHandle file) {
+  struct stat status {};
+  if (::fstat(static_cast<int>(file), &status) != 0) return 0;
+  return static_cast<std::uint64_t>(status.st_size);
+}
+
+void closeFile(FileHandle file) { ::close(static_cast<int>(file)); }
+
+bool canOpenForReading(const std::string& path) {
+  const int fd = openWith(path, O_RDONLY);
+  if (fd < 0) return false;
+  const bool regular = isRegularFile(fd);
+  ::close(fd);
+  return regular;
+}
+
+std::string firstArgument(int argc, char** argv) { return argc > 1 ? argv[1] : ""; }
+
+namespace {
+
+constexpr int kLookIntervalMs = 50;
+// The bytes of one escape sequence may trail the first by a moment; they are
+// gathered for this long so that they end the same pause and no other.
+constexpr int kSequenceGatherMs = 20;
+
+// The terminal settings to put back if a signal ends the process in the middle
+// of a pause. A signal handler can reach nothing else, hence file scope.
+struct termios gSavedTerminal;
+volatile sig_atomic_t gTerminalChanged = 0;
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void restoreTerminalAndDie(int signal) {
+  if (gTerminalChanged) ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+bool waitReadable(int timeoutMs) {
+  struct pollfd input {STDIN_FILENO, POLLIN, 0};
+  const int ready = ::poll(&input, 1, timeoutMs);
+  return ready > 0 && (input.revents & POLLIN);
+}
+
+// True when the terminal has gone away and no key can ever come.
+bool inputClosed() {
+  struct pollfd input {STDIN_FILENO, POLLIN, 0};
+  return ::poll(&input, 1, 0) > 0 && (input.revents & (POLLHUP | POLLERR | POLLNVAL)) &&
+         !(input.revents & POLLIN);
+}
+
+bool readSomething() {
+  char bytes[64];
+  return ::read(STDIN_FILENO, bytes, sizeof bytes) > 0;
+}
+
+void waitForPress() {
+  for (;;) {
+    if (waitReadable(kLookIntervalMs) && readSomething()) break;
+    if (inputClosed()) return;
+  }
+  while (waitReadable(kSequenceGatherMs) && readSomething()) {
+  }
+}
+
+class TerminalPause {
+ public:
+  TerminalPause() {
+    if (::tcgetattr(STDIN_FILENO, &gSavedTerminal) != 0) return;
+    struct sigaction onSignal {};
+    onSignal.sa_handler = restoreTerminalAndDie;
+    sigemptyset(&onSignal.sa_mask);
+    for (std::size_t k = 0; k < std::size(kEndingSignals); ++k) {
+      ::sigaction(kEndingSignals[k], &onSignal, &previous_[k]);
+    }
+    struct termios keys = gSavedTerminal;
+    keys.c_lflag &= ~(ICANON | ECHO);
+    keys.c_cc[VMIN] = 0;
+    keys.c_cc[VTIME] = 0;
+    gTerminalChanged = 1;
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &keys);
+    active_ = true;
+  }
+  ~TerminalPause() {
+    if (!active_) return;
+    ::tcflush(STDIN_FILENO, TCIFLUSH);  // what else was typed ends no other pause
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
+    gTerminalChanged = 0;
+    for (std::size_t k = 0; k < std::size(kEndingSignals); ++k) {
+      ::sigaction(kEndingSignals[k], &previous_[k], nullptr);
+    }
+  }
+  TerminalPause(const TerminalPause&) = delete;
+  TerminalPause& operator=(const TerminalPause&) = delete;
+  bool active() const { return active_; }
+
+ private:
+  struct sigaction previous_[std::size(kEndingSignals)] {};
+  bool active_ = false;
+};
+
+class PosixConsole final : public Console {
+ public:
+  PosixConsole() { ::signal(SIGPIPE, SIG_IGN); }
+
+  void write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+  }
+
+  void waitForKey() override {
+    if (!::isatty(STDIN_FILENO)) return;
+    TerminalPause pause;
+    if (pause.active()) waitForPress();
+  }
+};
+
+}  // namespace
+
+Console& systemConsole() {
+  static PosixConsole console;
+  return console;
+}
+
+}  // namespace platform

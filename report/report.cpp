@@ -1,0 +1,78 @@
+#include "report/report.h"
+
+namespace report {
+
+void Report::write(std::string_view bytes) {
+  buffer_.append(bytes);
+  if (buffer_.size() >= kFlushThreshold) flush();
+}
+
+void Report::flush() {
+  if (buffer_.empty()) return;
+  console_.write(buffer_);
+  buffer_.clear();
+}
+
+void Report::pause() {
+  flush();
+  console_.waitForKey();
+}
+
+void printLine(Report& report, std::string_view text) {
+  report.write(text);
+  report.write(kLineEnd);
+}
+
+void printPiece(Report& report, std::string_view text) { report.write(text); }
+
+void blankLine(Report& report) { printLine(report, " "); }
+
+std::string numberText(std::uint32_t value) { return std::to_string(value); }
+
+std::string signedNumberText(std::uint32_t value) {
+  return std::to_string(static_cast<std::int32_t>(value));
+}
+
+std::string pad(std::string_view text, std::size_t width) {
+  std::string padded(text);
+  if (padded.size() < width) padded.append(width - padded.size(), ' ');
+  return padded;
+}
+
+void printTableHeader(Report& report) {
+  printLine(report, "#   RFWidth? RFHeight? Width  Height  DataSize  Type");
+}
+
+void printTableRow(Report& report, const std::array<std::string, 6>& columns,
+                   std::string_view typeName) {
+  // The widths line each column up under its heading in the header line.
+  static constexpr std::array<std::size_t, 6> kWidths = {4, 9, 10, 7, 8, 10};
+  for (std::size_t k = 0; k < columns.size(); ++k) printPiece(report, pad(columns[k], kWidths[k]));
+  printLine(report, typeName);
+}
+
+void printImageRow(Report& report, std::uint32_t imageNumber, const formats::ImageHeader& header,
+                   std::string_view typeName) {
+  printTableRow(report,
+                {numberText(imageNumber), numberText(header.RFWidth), numberText(header.RFHeight),
+                 numberText(header.width), numberText(header.height), numberText(header.dataSize)},
+                typeName);
+}
+
+void printUnknownImageError(Report& report, std::uint32_t section, std::uint32_t image) {
+  blankLine(report);
+  printLine(report, "***Error: Image " + numberText(section) + "-" + numberText(image) +
+                        " is an unknown format! Please report this to me ASAP!***");
+}
+
+void printWalkStopped(Report& report, std::uint64_t fileSize) {
+  blankLine(report);
+  printLine(report, "***Error: The file ends at byte " + std::to_string(fileSize) +
+                        " before its counts do; stopped here.***");
+}
+
+void waitForKey(Report& report) { report.pause(); }
+
+void finishRun(Report& report) { report.pause(); }
+
+}  // namespace report

@@ -1,0 +1,66 @@
+// The console report both tools print: lines ending in CR LF, the one-space
+// blank line, the image table with its padded columns, and the pause.
+//
+// Output is gathered in a buffer and handed to the console in large writes:
+// before every pause, when the buffer fills, and at the end of the run.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "formats/archive.h"
+#include "platform/platform.h"
+
+namespace report {
+
+class Report {
+ public:
+  explicit Report(platform::Console& console) : console_(console) {}
+  ~Report() { flush(); }
+  Report(const Report&) = delete;
+  Report& operator=(const Report&) = delete;
+
+  void write(std::string_view bytes);
+  void flush();
+  // Flushes, then waits for a key.
+  void pause();
+
+ private:
+  static constexpr std::size_t kFlushThreshold = 64 * 1024;
+
+  platform::Console& console_;
+  std::string buffer_;
+};
+
+inline constexpr std::string_view kLineEnd = "\r\n";
+
+void printLine(Report& report, std::string_view text);
+void printPiece(Report& report, std::string_view text);
+void blankLine(Report& report);
+
+std::string numberText(std::uint32_t value);
+// The value read as a two's complement signed 32-bit number.
+std::string signedNumberText(std::uint32_t value);
+// The text followed by spaces up to `width`; never cut.
+std::string pad(std::string_view text, std::size_t width);
+
+void printTableHeader(Report& report);
+// One row of the image table from the texts of its six numeric columns
+// (image number, the four middle columns, dataSize) and the type name.
+void printTableRow(Report& report, const std::array<std::string, 6>& columns,
+                   std::string_view typeName);
+void printImageRow(Report& report, std::uint32_t imageNumber, const formats::ImageHeader& header,
+                   std::string_view typeName);
+void printUnknownImageError(Report& report, std::uint32_t section, std::uint32_t image);
+
+// Said once when a walk gives up on counts that run far past the end of the
+// file.
+void printWalkStopped(Report& report, std::uint64_t fileSize);
+
+void waitForKey(Report& report);
+// The end of every run: the final pause. The caller then exits with status 0.
+void finishRun(Report& report);
+
+}  // namespace report

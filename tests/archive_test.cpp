@@ -1,0 +1,159 @@
+#include "formats/archive.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/bytes.h"
+#include "support/files.h"
+
+namespace {
+
+using formats::ArchiveWalk;
+using formats::File;
+using formats::ImageHeader;
+using testing_support::archiveStart;
+using testing_support::Bytes;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+File fileWith(const TempDir& dir, const std::string& bytes) {
+  writeFile(dir.file("a.spr"), bytes);
+  return File::open(dir.file("a.spr"));
+}
+
+TEST(ArchiveFields, ReadsAtAbsoluteOffsets) {
+  TempDir dir;
+  const File file = fileWith(dir, Bytes().u32(0xAABBCCDD).header(1, 2, 3, 4, 5, 6).u32(7));
+  EXPECT_EQ(formats::readU32(file, 0), 0xAABBCCDDu);
+  EXPECT_EQ(formats::readImageHeader(file, 4), (ImageHeader{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(formats::readU32(file, 28), 7u);
+  EXPECT_EQ(formats::readU32(file, 30), 0u);  // half of it past the end
+  EXPECT_EQ(formats::readU32(file, 1000), 0u);
+}
+
+TEST(ArchiveFields, HeaderCutAnywhereReadsZerosFromTheCut) {
+  TempDir dir;
+  const std::string full = Bytes().header(0x31545844, 0x01020304, 3, 4, 5, 0xFFFFFFFF);
+  for (std::size_t length = 0; length <= full.size(); ++length) {
+    const File file = fileWith(dir, full.substr(0, length));
+    const ImageHeader header = formats::readImageHeader(file, 0);
+    std::string expected = full.substr(0, length) + std::string(full.size() - length, '\0');
+    const std::string got = Bytes().header(header.typeCode, header.RFWidth, header.RFHeight,
+                                           header.width, header.height, header.dataSize);
+    EXPECT_EQ(got, expected) << "cut at " << length;
+  }
+}
+
+TEST(ArchiveFields, WritesExactBytes) {
+  TempDir dir;
+  File file = File::open(dir.file("out.spr"));
+  ASSERT_TRUE(formats::writeFloat32(file, 0, formats::kFormatVersion));
+  ASSERT_TRUE(formats::writeU32(file, 4, 2));
+  ASSERT_TRUE(formats::writeImageHeader(file, 8, {0x35545844, 128, 64, 128, 64, 8192}));
+  file.close();
+  EXPECT_EQ(readFile(dir.file("out.spr")),
+            std::string("\xCD\xCC\x8C\x3F"
+                        "\x02\x00\x00\x00"
+                        "DXT5"
+                        "\x80\x00\x00\x00"
+                        "\x40\x00\x00\x00"
+                        "\x80\x00\x00\x00"
+                        "\x40\x00\x00\x00"
+                        "\x00\x20\x00\x00",
+                        32));
+}
+
+TEST(TypeName, NamesEveryCode) {
+  const std::pair<std::uint32_t, std::string> cases[] = {
+      {0x31545844, "DXT1"},         {0x33545844, "DXT3"},      {0x35545844, "DXT5"},
+      {21, "8.8.8.8 ARGB"},         {23, "5.6.5 RGB"},         {0, "Unknown (0)"},
+      {7, "Unknown (7)"},           {22, "Unknown (22)"},      {0x32545844, "Unknown (844388420)"},
+      {4294967295u, "Unknown (4294967295)"},
+  };
+  for (const auto& [code, name] : cases) {
+    EXPECT_EQ(formats::typeName(code), name);
+    EXPECT_EQ(formats::isKnownTypeName(name), !name.starts_with("Unknown"));
+  }
+}
+
+// What a walk saw, in a compact form: "S2" for a section count, "C1" for an
+// image count, "H<typeCode>@<data offset>" for an image, "stop" when stopped.
+std::vector<std::string> walkAll(const File& file) {
+  std::vector<std::string> seen;
+  ArchiveWalk walk(file);
+  std::uint32_t sections = 0;
+  if (walk.readSectionCount(sections)) seen.push_back("S" + std::to_string(sections));
+  for (std::uint64_t s = 1; s <= sections && !walk.stopped(); ++s) {
+    std::uint32_t images = 0;
+    if (!walk.readImageCount(images)) break;
+    seen.push_back("C" + std::to_string(images));
+    for (std::uint64_t i = 1; i <= images; ++i) {
+      ImageHeader header;
+      if (!walk.readImage(header)) break;
+      seen.push_back("H" + std::to_string(header.typeCode) + "@" +
+                     std::to_string(walk.dataOffset()));
+    }
+  }
+  if (walk.stopped()) seen.push_back("stop");
+  return seen;
+}
+
+TEST(ArchiveWalk, FollowsCountsAndSizes) {
+  TempDir dir;
+  const std::string archive = archiveStart(3)
+                                  .u32(2)
+                                  .image(1, 0, 0, 0, 0, "abcd")
+                                  .image(2, 0, 0, 0, 0, "")
+                                  .u32(0)
+                                  .u32(1)
+                                  .image(3, 0, 0, 0, 0, "xy");
+  const std::vector<std::string> expected = {"S3", "C2", "H1@36", "H2@64", "C0", "C1", "H3@96"};
+  EXPECT_EQ(walkAll(fileWith(dir, archive)), expected);
+}
+
+TEST(ArchiveWalk, ShortFilesReadZeroCounts) {
+  TempDir dir;
+  // The count's only non-zero byte is its last, so any cut before byte 8
+  // leaves a count of 0.
+  for (std::size_t length = 0; length < 8; ++length) {
+    const std::string bytes = archiveStart(0x05000000).str().substr(0, length);
+    const std::vector<std::string> expected = {"S0"};
+    EXPECT_EQ(walkAll(fileWith(dir, bytes)), expected) << length;
+  }
+}
+
+TEST(ArchiveWalk, SixteenRecordsPastTheEndReadAsZeros) {
+  TempDir dir;
+  // One real section of 16 images, all of them past the end of a 12-byte file.
+  const File file = fileWith(dir, archiveStart(1).u32(16));
+  std::vector<std::string> expected = {"S1", "C16"};
+  for (int k = 0; k < 16; ++k) expected.push_back("H0@" + std::to_string(12 + 24 * k + 24));
+  EXPECT_EQ(walkAll(file), expected);
+}
+
+TEST(ArchiveWalk, StopsAtTheSeventeenthRecordPastTheEnd) {
+  TempDir dir;
+  const File file = fileWith(dir, archiveStart(0xFFFFFFFF).u32(0xFFFFFFFF));
+  const std::vector<std::string> seen = walkAll(file);
+  ASSERT_EQ(seen.size(), 2u + 16u + 1u);
+  EXPECT_EQ(seen[1], "C4294967295");
+  EXPECT_EQ(seen.back(), "stop");
+}
+
+TEST(ArchiveWalk, PositionsDoNotWrapAt4GiB) {
+  TempDir dir;
+  // An image whose data run past 2^32: the next header must be looked for
+  // there (past the end), not at a wrapped position inside the file.
+  const File file = fileWith(dir, archiveStart(1)
+                                      .u32(2)
+                                      .header(1, 0, 0, 0, 0, 0xFFFFFFFF)
+                                      .header(2, 0, 0, 0, 0, 0));
+  const std::vector<std::string> expected = {"S1", "C2", "H1@36",
+                                             "H0@" + std::to_string(36ull + 0xFFFFFFFFull + 24)};
+  EXPECT_EQ(walkAll(file), expected);
+}
+
+}  // namespace

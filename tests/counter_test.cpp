@@ -1,0 +1,280 @@
+// Quandrel run as users run it, on archives built here, against reports
+// written out by hand.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/bytes.h"
+#include "support/files.h"
+#include "support/run.h"
+
+namespace {
+
+using testing_support::archiveStart;
+using testing_support::Bytes;
+using testing_support::ramp;
+using testing_support::readFile;
+using testing_support::runProgram;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+constexpr const char* kHeader = "#   RFWidth? RFHeight? Width  Height  DataSize  Type\r\n";
+
+struct Case {
+  std::string title;
+  std::map<std::string, std::string> files;  // created in the run's directory
+  std::vector<std::string> arguments;
+  std::string expected;
+};
+
+std::vector<Case> cases() {
+  using std::string;
+  return {
+      {"two sections, the second empty",
+       {{"units.spr", archiveStart(2)
+                          .u32(2)
+                          .image(0x31545844, 16, 8, 32, 16, ramp(16))
+                          .image(21, 4294967295u, 2, 4, 2, ramp(32))
+                          .u32(0)}},
+       {"units.spr"},
+       string("Quandrel - units.spr\r\n"
+              "Number of section(s) in units.spr: 2\r\n"
+              " \r\n"
+              "Number of image(s) in section 1: 2\r\n") +
+           kHeader +
+           "1   8        16        16     32      16        DXT1\r\n"
+           "2   2        -1        2      4       32        8.8.8.8 ARGB\r\n"
+           " \r\n"
+           "Number of image(s) in section 2: 0\r\n" +
+           kHeader +
+           " \r\n"
+           "2 image(s) in units.spr\r\n"
+           " \r\n"
+           "Done!\r\n"},
+
+      {"columns exchanged and signed",
+       {{"units.spr", archiveStart(1)
+                          .u32(3)
+                          .image(23, 1, 2, 3, 4, "")
+                          .image(0x33545844, 0x80000000u, 5, 6, 7, ramp(3))
+                          .image(0x35545844, 128, 64, 128, 64, ramp(8192))}},
+       {"units.spr"},
+       string("Quandrel - units.spr\r\n"
+              "Number of section(s) in units.spr: 1\r\n"
+              " \r\n"
+              "Number of image(s) in section 1: 3\r\n") +
+           kHeader +
+           "1   2        1         4      3       0         5.6.5 RGB\r\n"
+           "2   5        -21474836487      6       3         DXT3\r\n"
+           "3   64       128       64     128     8192      DXT5\r\n"
+           " \r\n"
+           "3 image(s) in units.spr\r\n"
+           " \r\n"
+           "Done!\r\n"},
+
+      {"unknown type codes",
+       {{"units.spr", archiveStart(1)
+                          .u32(3)
+                          .image(0x31545844, 1, 1, 4, 4, ramp(8))
+                          .image(7, 1, 1, 4, 4, ramp(5))
+                          .image(4294967295u, 0, 0, 0, 0, "")}},
+       {"units.spr"},
+       string("Quandrel - units.spr\r\n"
+              "Number of section(s) in units.spr: 1\r\n"
+              " \r\n"
+              "Number of image(s) in section 1: 3\r\n") +
+           kHeader +
+           "1   1        1         4      4       8         DXT1\r\n"
+           " \r\n"
+           "***Error: Image 1-2 is an unknown format! Please report this to me ASAP!***\r\n"
+           "Press any key to continue counting.\r\n"
+           "2   1        1         4      4       5         Unknown (7)\r\n"
+           " \r\n"
+           " \r\n"
+           "***Error: Image 1-3 is an unknown format! Please report this to me ASAP!***\r\n"
+           "Press any key to continue counting.\r\n"
+           "3   0        0         0      0       0         Unknown (4294967295)\r\n"
+           " \r\n"
+           " \r\n"
+           "3 image(s) in units.spr\r\n"
+           " \r\n"
+           "Done!\r\n"},
+
+      {"no sections",
+       {{"units.spr", archiveStart(0)}},
+       {"units.spr"},
+       "Quandrel - units.spr\r\n"
+       "Number of section(s) in units.spr: 0\r\n"
+       " \r\n"
+       "0 image(s) in units.spr\r\n"
+       " \r\n"
+       "Done!\r\n"},
+
+      {"file shorter than eight bytes",
+       {{"short.spr", string("\xCD\xCC\x8C\x3F", 4)}},
+       {"short.spr"},
+       "Quandrel - short.spr\r\n"
+       "Number of section(s) in short.spr: 0\r\n"
+       " \r\n"
+       "0 image(s) in short.spr\r\n"
+       " \r\n"
+       "Done!\r\n"},
+
+      {"truncated in the data of the first image",
+       {{"cut.spr", archiveStart(2).u32(2).header(0x31545844, 4, 4, 8, 8, 32).raw(ramp(8))}},
+       {"cut.spr"},
+       string("Quandrel - cut.spr\r\n"
+              "Number of section(s) in cut.spr: 2\r\n"
+              " \r\n"
+              "Number of image(s) in section 1: 2\r\n") +
+           kHeader +
+           "1   4        4         8      8       32        DXT1\r\n"
+           " \r\n"
+           "***Error: Image 1-2 is an unknown format! Please report this to me ASAP!***\r\n"
+           "Press any key to continue counting.\r\n"
+           "2   0        0         0      0       0         Unknown (0)\r\n"
+           " \r\n"
+           " \r\n"
+           "Number of image(s) in section 2: 0\r\n" +
+           kHeader +
+           " \r\n"
+           "2 image(s) in cut.spr\r\n"
+           " \r\n"
+           "Done!\r\n"},
+
+      {"directory prefix with backslashes",
+       {{"mods\\units.spr", archiveStart(0)}},
+       {"mods\\units.spr"},
+       "Quandrel - units.spr\r\n"
+       "Number of section(s) in units.spr: 0\r\n"
+       " \r\n"
+       "0 image(s) in units.spr\r\n"
+       " \r\n"
+       "Done!\r\n"},
+
+      {"forward slashes do not separate",
+       {{"units.spr", archiveStart(0)}},
+       {"./units.spr", "ignored.spr"},
+       "Quandrel - ./units.spr\r\n"
+       "Number of section(s) in ./units.spr: 0\r\n"
+       " \r\n"
+       "0 image(s) in ./units.spr\r\n"
+       " \r\n"
+       "Done!\r\n"},
+
+      {"argument ending in a backslash",
+       {},
+       {"mods\\"},
+       "Quandrel - \r\n"
+       "Number of section(s) in : 0\r\n"
+       " \r\n"
+       "0 image(s) in \r\n"
+       " \r\n"
+       "Done!\r\n"},
+
+      {"no argument", {}, {}, "Layer 8 Error: Drag a .spr file onto Quandrel.exe\r\n"},
+      {"empty argument", {}, {""}, "Layer 8 Error: Drag a .spr file onto Quandrel.exe\r\n"},
+  };
+}
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.title; }
+
+class CounterRun : public ::testing::TestWithParam<Case> {};
+
+TEST_P(CounterRun, PrintsTheReportAndChangesNoFile) {
+  const Case& c = GetParam();
+  TempDir dir;
+  for (const auto& [name, bytes] : c.files) writeFile(dir.file(name), bytes);
+  const auto result = runProgram(QUANDREL_PATH, c.arguments, dir.path().string());
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.output, c.expected);
+  std::size_t filesAfter = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    ++filesAfter;
+    const std::string name = entry.path().filename().string();
+    ASSERT_TRUE(c.files.count(name)) << "created " << name;
+    EXPECT_EQ(readFile(entry.path().string()), c.files.at(name)) << "changed " << name;
+  }
+  EXPECT_EQ(filesAfter, c.files.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Reports, CounterRun, ::testing::ValuesIn(cases()),
+                         [](const auto& info) {
+                           std::string name;
+                           for (char ch : info.param.title) name += std::isalnum(ch) ? ch : '_';
+                           return name;
+                         });
+
+TEST(CounterRun, MissingFileIsCreatedEmptyAndListsNothing) {
+  TempDir dir;
+  const auto result = runProgram(QUANDREL_PATH, {"none.spr"}, dir.path().string());
+  EXPECT_EQ(result.output,
+            "Quandrel - none.spr\r\n"
+            "Number of section(s) in none.spr: 0\r\n"
+            " \r\n"
+            "0 image(s) in none.spr\r\n"
+            " \r\n"
+            "Done!\r\n");
+  ASSERT_TRUE(std::filesystem::exists(dir.file("none.spr")));
+  EXPECT_EQ(std::filesystem::file_size(dir.file("none.spr")), 0u);
+}
+
+// Counts that run far past the end are followed for 16 records, then the walk
+// stops with one line and the run closes as usual.
+TEST(CounterRun, CountsFarPastTheEndStop) {
+  TempDir dir;
+  writeFile(dir.file("big.spr"), archiveStart(4294967295u).u32(0));
+  const auto result = runProgram(QUANDREL_PATH, {"big.spr"}, dir.path().string(), 5);
+  ASSERT_FALSE(result.timedOut);
+  std::string expected =
+      "Quandrel - big.spr\r\n"
+      "Number of section(s) in big.spr: 4294967295\r\n";
+  // Section 1's count is in the file; sections 2 to 17 lie past its end.
+  for (int s = 1; s <= 17; ++s) {
+    expected += " \r\nNumber of image(s) in section " + std::to_string(s) + ": 0\r\n";
+    expected += kHeader;
+  }
+  expected +=
+      " \r\n"
+      "***Error: The file ends at byte 12 before its counts do; stopped here.***\r\n"
+      " \r\n"
+      "0 image(s) in big.spr\r\n"
+      " \r\n"
+      "Done!\r\n";
+  EXPECT_EQ(result.output, expected);
+}
+
+TEST(CounterRun, ImageCountFarPastTheEndStops) {
+  TempDir dir;
+  writeFile(dir.file("big.spr"), archiveStart(1).u32(4294967295u));
+  const auto result = runProgram(QUANDREL_PATH, {"big.spr"}, dir.path().string(), 5);
+  ASSERT_FALSE(result.timedOut);
+  std::string expected = std::string(
+                             "Quandrel - big.spr\r\n"
+                             "Number of section(s) in big.spr: 1\r\n"
+                             " \r\n"
+                             "Number of image(s) in section 1: 4294967295\r\n") +
+                         kHeader;
+  for (int i = 1; i <= 16; ++i) {
+    const std::string number = std::to_string(i);
+    expected += " \r\n***Error: Image 1-" + number +
+                " is an unknown format! Please report this to me ASAP!***\r\n"
+                "Press any key to continue counting.\r\n" +
+                number + std::string(4 - number.size(), ' ') +
+                "0        0         0      0       0         Unknown (0)\r\n"
+                " \r\n";
+  }
+  expected +=
+      " \r\n"
+      "***Error: The file ends at byte 12 before its counts do; stopped here.***\r\n"
+      " \r\n"
+      "-1 image(s) in big.spr\r\n"
+      " \r\n"
+      "Done!\r\n";
+  EXPECT_EQ(result.output, expected);
+}
+
+}  // namespace

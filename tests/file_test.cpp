@@ -1,0 +1,126 @@
+#include "formats/file.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/files.h"
+
+namespace {
+
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+TEST(File, MissingFileIsCreatedEmpty) {
+  TempDir dir;
+  formats::File file = formats::File::open(dir.file("new.spr"));
+  EXPECT_TRUE(file.isOpen());
+  EXPECT_TRUE(file.isWritable());
+  EXPECT_EQ(file.size(), 0u);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("new.spr")));
+}
+
+TEST(File, ExistingFileIsNeverTruncated) {
+  TempDir dir;
+  writeFile(dir.file("a"), "abcdefgh");
+  {
+    formats::File file = formats::File::open(dir.file("a"));
+    ASSERT_TRUE(file.write(2, "XY", 2));
+  }
+  EXPECT_EQ(readFile(dir.file("a")), "abXYefgh");
+}
+
+TEST(File, ReadPastTheEndGivesZeros) {
+  TempDir dir;
+  writeFile(dir.file("a"), "abc");
+  const formats::File file = formats::File::open(dir.file("a"));
+  // Every cut of a six-byte read that starts inside, at and past the end.
+  for (std::uint64_t offset = 0; offset <= 5; ++offset) {
+    char buffer[6];
+    std::fill(std::begin(buffer), std::end(buffer), '#');
+    const std::size_t got = file.read(offset, buffer, sizeof buffer);
+    const std::string present = offset < 3 ? std::string("abc").substr(offset) : "";
+    EXPECT_EQ(got, present.size());
+    EXPECT_EQ(std::string(buffer, 6), present + std::string(6 - present.size(), '\0'));
+  }
+}
+
+TEST(File, UnopenedFileLeavesTheTargetUnchanged) {
+  const formats::File file;
+  char buffer[4] = {'k', 'e', 'e', 'p'};
+  EXPECT_EQ(file.read(0, buffer, 4), 0u);
+  EXPECT_EQ(std::string(buffer, 4), "keep");
+  formats::File unopened;
+  EXPECT_FALSE(unopened.write(0, "x", 1));
+}
+
+// Root may write any file whose permissions forbid it, but not an immutable one.
+class ImmutableFile {
+ public:
+  ImmutableFile(const std::string& path, const std::string& bytes) : path_(path) {
+    writeFile(path, bytes);
+    set_ = setImmutable(true);
+  }
+  ~ImmutableFile() {
+    if (set_) setImmutable(false);
+  }
+  bool isImmutable() const { return set_; }
+
+ private:
+  bool setImmutable(bool on) {
+    const int fd = ::open(path_.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+  }
+
+  std::string path_;
+  bool set_ = false;
+};
+
+TEST(File, FileThatCannotBeUpdatedIsOpenedForReading) {
+  TempDir dir;
+  ImmutableFile locked(dir.file("locked.spr"), "abcd");
+  if (!locked.isImmutable()) GTEST_SKIP() << "this file system has no immutable files";
+  formats::File file = formats::File::open(dir.file("locked.spr"));
+  ASSERT_TRUE(file.isOpen());
+  EXPECT_FALSE(file.isWritable());
+  char bytes[4];
+  EXPECT_EQ(file.read(0, bytes, 4), 4u);
+  EXPECT_EQ(std::string(bytes, 4), "abcd");
+  EXPECT_FALSE(file.write(0, "x", 1));
+}
+
+TEST(File, NonRegularFilesAreNotOpened) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.file("folder"));
+  for (const std::string& path :
+       {dir.path().string(), dir.file("fifo"), dir.file("folder"), std::string("/dev/zero")}) {
+    const formats::File file = formats::File::open(path);
+    EXPECT_FALSE(file.isOpen()) << path;
+    char buffer[2] = {'a', 'b'};
+    file.read(0, buffer, 2);
+    EXPECT_EQ(std::string(buffer, 2), "ab") << path;
+  }
+}
+
+TEST(File, NothingIsCreatedWhereNoFileCanBe) {
+  TempDir dir;
+  const formats::File file = formats::File::open(dir.file("no-such-dir/units.spr"));
+  EXPECT_FALSE(file.isOpen());
+  EXPECT_FALSE(std::filesystem::exists(dir.file("no-such-dir")));
+}
+
+}  // namespace
