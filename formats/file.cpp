@@ -1,7 +1,9 @@
 #include "formats/file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace formats {
 
@@ -46,6 +48,43 @@ void File::close() {
   if (isOpen()) platform::closeFile(handle_);
   handle_ = platform::kNoFile;
   writable_ = false;
+}
+
+namespace {
+
+constexpr std::uint64_t kCopyChunk = 1 << 20;
+
+// Zeros over [begin, end): real ones where the file had bytes, a hole past that.
+bool writeZeros(File& to, std::uint64_t begin, std::uint64_t end, std::uint64_t oldSize,
+                std::vector<char>& chunk) {
+  std::fill(chunk.begin(), chunk.end(), '\0');
+  const std::uint64_t overwriteEnd = std::min(end, std::max(begin, oldSize));
+  for (std::uint64_t at = begin; at < overwriteEnd;) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), overwriteEnd - at));
+    if (!to.write(at, chunk.data(), n)) return false;
+    at += n;
+  }
+  if (end > overwriteEnd) return to.write(end - 1, chunk.data(), 1);
+  return true;
+}
+
+}  // namespace
+
+bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
+               std::uint64_t size, std::uint64_t toOldSize) {
+  if (size == 0) return true;
+  const std::uint64_t fromSize = from.size();
+  const std::uint64_t available =
+      fromOffset < fromSize ? std::min(size, fromSize - fromOffset) : 0;
+  std::vector<char> chunk(static_cast<std::size_t>(std::min(size, kCopyChunk)));
+  for (std::uint64_t done = 0; done < available;) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), available - done));
+    from.read(fromOffset + done, chunk.data(), n);
+    if (!to.write(toOffset + done, chunk.data(), n)) return false;
+    done += n;
+  }
+  if (available == size) return true;
+  return writeZeros(to, toOffset + available, toOffset + size, toOldSize, chunk);
 }
 
 }  // namespace formats

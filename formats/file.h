@@ -45,4 +45,13 @@ class File {
   bool writable_ = false;
 };
 
+// Copies `size` bytes from `from` at `fromOffset` to `to` at `toOffset`, a
+// chunk at a time, so that no more than one chunk is ever held. Bytes that
+// `from` lacks are zeros: written out only where `to` already had bytes
+// (`toOldSize`, its length before the run wrote to it), and otherwise left to
+// the file system as a hole, so a huge declared size costs no disk. False
+// when a byte could not be written.
+bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
+               std::uint64_t size, std::uint64_t toOldSize);
+
 }  // namespace formats

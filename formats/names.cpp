@@ -9,4 +9,10 @@ DroppedPath splitDroppedPath(std::string_view argument) {
           std::string(argument.substr(lastSeparator + 1))};
 }
 
+std::string imageFileName(std::string_view directoryPrefix, std::string_view baseName,
+                          std::uint32_t section, std::uint32_t image) {
+  return std::string(directoryPrefix) + std::string(baseName) + "-" + std::to_string(section) +
+         "-" + std::to_string(image) + ".dds";
+}
+
 }  // namespace formats

@@ -4,6 +4,7 @@
 // is an ordinary byte of the name, so "mods/units.spr" has no directory.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,10 @@ struct DroppedPath {
 };
 
 DroppedPath splitDroppedPath(std::string_view argument);
+
+// The image file of image `image` of section `section`:
+// prefix + base name + "-" + section + "-" + image + ".dds".
+std::string imageFileName(std::string_view directoryPrefix, std::string_view baseName,
+                          std::uint32_t section, std::uint32_t image);
 
 }  // namespace formats

@@ -1,0 +1,14 @@
+// The converter's first mode: an archive split into its index and one DDS
+// file per image of known type.
+#pragma once
+
+#include "converter/startup.h"
+#include "formats/dds.h"
+#include "report/report.h"
+
+namespace converter {
+
+void runExtraction(report::Report& report, const RunNames& names,
+                   const formats::dds::HeaderTemplates& templates);
+
+}  // namespace converter

@@ -1,0 +1,10 @@
+#include "converter/startup.h"
+#include "platform/platform.h"
+#include "report/report.h"
+
+int main(int argc, char** argv) {
+  const std::string argument = platform::firstArgument(argc, argv);
+  report::Report report(platform::systemConsole());
+  converter::runConverter(report, argument);
+  return 0;
+}

@@ -1,0 +1,11 @@
+// The converter's second mode: a new archive from an index and image files.
+#pragma once
+
+#include "converter/startup.h"
+#include "report/report.h"
+
+namespace converter {
+
+void runRebuild(report::Report& report, const RunNames& names);
+
+}  // namespace converter
