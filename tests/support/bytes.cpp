@@ -49,4 +49,32 @@ std::string ramp(std::size_t count, unsigned seed) {
   return bytes;
 }
 
+namespace {
+
+std::string fileHeader(std::uint32_t height, std::uint32_t width, std::uint32_t linearSize,
+                       const Bytes& pixelFormat) {
+  Bytes header;
+  header.raw("DDS ").u32(124).u32(0x00081007).u32(height).u32(width).u32(linearSize);
+  header.fill(76 - 24, '\0').u32(32).raw(pixelFormat).u32(0x1000).fill(16, '\0');
+  return header.str();
+}
+
+}  // namespace
+
+std::string dxtFileHeader(const std::string& fourCC, std::uint32_t height, std::uint32_t width,
+                          std::uint32_t linearSize) {
+  return fileHeader(height, width, linearSize, Bytes().u32(0x4).raw(fourCC).fill(20, '\0'));
+}
+
+std::string rgb565FileHeader(std::uint32_t height, std::uint32_t width, std::uint32_t linearSize) {
+  return fileHeader(height, width, linearSize,
+                    Bytes().u32(0x40).u32(0).u32(16).u32(0xF800).u32(0x07E0).u32(0x1F).u32(0));
+}
+
+std::string argbFileHeader(std::uint32_t height, std::uint32_t width, std::uint32_t linearSize) {
+  return fileHeader(
+      height, width, linearSize,
+      Bytes().u32(0x41).u32(0).u32(32).u32(0xFF0000).u32(0xFF00).u32(0xFF).u32(0xFF000000));
+}
+
 }  // namespace testing_support

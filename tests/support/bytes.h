@@ -35,6 +35,16 @@ Bytes archiveStart(std::uint32_t sectionCount);
 // `count` bytes of a simple ramp starting at `seed`.
 std::string ramp(std::size_t count, unsigned seed = 0);
 
+// The 128-byte header of an image file as the converter writes it: magic,
+// size 124, flags 0x00081007, height, width, linear size, pixel format size
+// 32, then the pixel format block for DXT (flags 0x4 and the FourCC), 5.6.5
+// (flags 0x40, 16 bits and masks) or 8.8.8.8 (flags 0x41, 32 bits and masks),
+// and caps 0x1000.
+std::string dxtFileHeader(const std::string& fourCC, std::uint32_t height, std::uint32_t width,
+                          std::uint32_t linearSize);
+std::string rgb565FileHeader(std::uint32_t height, std::uint32_t width, std::uint32_t linearSize);
+std::string argbFileHeader(std::uint32_t height, std::uint32_t width, std::uint32_t linearSize);
+
 inline constexpr std::uint32_t kDxt1 = 0x31545844;  // "DXT1"
 inline constexpr std::uint32_t kDxt3 = 0x33545844;  // "DXT3"
 inline constexpr std::uint32_t kDxt5 = 0x35545844;  // "DXT5"

@@ -19,6 +19,19 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+std::map<std::string, std::string> listFiles(const std::filesystem::path& directory,
+                                             std::uintmax_t maxBytes) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string name = entry.path().lexically_relative(directory).string();
+    files[name] = entry.file_size() > maxBytes
+                      ? "<" + std::to_string(entry.file_size()) + " bytes>"
+                      : readFile(entry.path().string());
+  }
+  return files;
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

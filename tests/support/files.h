@@ -1,7 +1,9 @@
 // Scratch directories and whole-file reads and writes for tests.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace testing_support {
@@ -21,6 +23,11 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// Every regular file below `directory`, by its path relative to it, with its
+// bytes; files over `maxBytes` are listed by size alone ("<N bytes>").
+std::map<std::string, std::string> listFiles(const std::filesystem::path& directory,
+                                             std::uintmax_t maxBytes = 1 << 20);
 
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);

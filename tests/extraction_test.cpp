@@ -1,0 +1,359 @@
+// Zerbolt's start-up and extraction, run as users run it, against reports and
+// files written out by hand.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/bytes.h"
+#include "support/files.h"
+#include "support/run.h"
+
+namespace {
+
+using testing_support::archiveStart;
+using testing_support::argbFileHeader;
+using testing_support::Bytes;
+using testing_support::dxtFileHeader;
+using testing_support::listFiles;
+using testing_support::ramp;
+using testing_support::rgb565FileHeader;
+using testing_support::runProgram;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+using Files = std::map<std::string, std::string>;
+
+constexpr const char* kHeader = "#   RFWidth? RFHeight? Width  Height  DataSize  Type\r\n";
+constexpr const char* kDragMessage = "Layer 8 Error: Drag a .spr file onto Zerbolt.exe\r\n";
+constexpr const char* kWrongType =
+    "Layer 8 Error: Wrong filetype. Zerbolt only accepts .spr or .rep files.\r\n";
+
+struct Case {
+  std::string title;
+  Files before;  // the run's directory before it
+  std::vector<std::string> arguments;
+  std::string expected;
+  Files written;  // files the run creates or changes, with their bytes after it
+};
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.title; }
+
+std::string emptyArchiveReport(const std::string& name) {
+  return "Zerbolt - " + name + "\r\nNumber of section(s) in " + name +
+         ": 0\r\n \r\n0 image(s) in " + name + "\r\n \r\nDone!\r\n";
+}
+
+std::vector<Case> startupCases() {
+  const std::string empty = archiveStart(0);
+  return {
+      {"no argument", {}, {}, kDragMessage, {}},
+      {"empty argument", {}, {""}, kDragMessage, {}},
+      {"name ending in a backslash", {}, {"mods\\"}, kWrongType, {}},
+      {"dds file", {{"units.dds", "x"}}, {"units.dds"}, kWrongType, {}},
+      {"backup of an archive", {}, {"D:\\mods\\units.spr.bak"}, kWrongType, {}},
+      {"name too short", {}, {"D:\\mods\\a.sp"}, kWrongType, {}},
+      {"two letters", {}, {"pr"}, kWrongType, {}},
+      {"directory prefix with backslashes",
+       {{"D:\\mods\\units.spr", empty}},
+       {"D:\\mods\\units.spr"},
+       emptyArchiveReport("units.spr"),
+       {{"D:\\mods\\units.rep", Bytes().u32(0)}}},
+      {"forward slashes belong to the name",
+       {{"mods/units.spr", empty}},
+       {"mods/units.spr", "other.spr"},
+       emptyArchiveReport("mods/units.spr"),
+       {{"mods/units.rep", Bytes().u32(0)}}},
+      {"upper-case extension",
+       {{"UNITS.spr", archiveStart(1).u32(1).image(0x31545844, 1, 2, 4, 4, ramp(8))}},
+       {"UNITS.SPR"},
+       std::string("Zerbolt - UNITS.SPR\r\n"
+                   "Number of section(s) in UNITS.SPR: 1\r\n"
+                   " \r\n"
+                   "Number of image(s) in section 1: 1\r\n") +
+           kHeader +
+           "1   1        2         4      4       8         DXT1\r\n"
+           " \r\n"
+           "1 image(s) in UNITS.SPR\r\n"
+           " \r\n"
+           "Done!\r\n",
+       {{"UNITS.rep", Bytes().u32(1).u32(1).header(0x31545844, 1, 2, 4, 4, 8)},
+        {"UNITS-1-1.dds", dxtFileHeader("DXT1", 4, 4, 8) + ramp(8)}}},
+      {"no dot before the ending",
+       {},
+       {"unitsspr"},
+       emptyArchiveReport("unitsspr"),
+       {{"unit.spr", ""}, {"unit.rep", Bytes().u32(0)}}},
+      {"name of just spr",
+       {},
+       {"spr"},
+       emptyArchiveReport("spr"),
+       {{".spr", ""}, {".rep", Bytes().u32(0)}}},
+  };
+}
+
+std::vector<Case> extractionCases() {
+  return {
+      {"one section of DXT1 and 8.8.8.8 ARGB",
+       {{"units.spr", archiveStart(1)
+                          .u32(2)
+                          .image(0x31545844, 16, 16, 8, 4, ramp(16, 1))
+                          .image(21, 2, 2, 2, 2, ramp(16, 2))}},
+       {"units.spr"},
+       std::string("Zerbolt - units.spr\r\n"
+                   "Number of section(s) in units.spr: 1\r\n"
+                   " \r\n"
+                   "Number of image(s) in section 1: 2\r\n") +
+           kHeader +
+           "1   16       16        8      4       16        DXT1\r\n"
+           "2   2        2         2      2       16        8.8.8.8 ARGB\r\n"
+           " \r\n"
+           "2 image(s) in units.spr\r\n"
+           " \r\n"
+           "Done!\r\n",
+       {{"units.rep",
+         Bytes().u32(1).u32(2).header(0x31545844, 16, 16, 8, 4, 16).header(21, 2, 2, 2, 2, 16)},
+        {"units-1-1.dds", dxtFileHeader("DXT1", 4, 8, 16) + ramp(16, 1)},
+        {"units-1-2.dds", argbFileHeader(2, 2, 16) + ramp(16, 2)}}},
+
+      {"DXT3 of 64 by 32, a 5.6.5 image and an empty one",
+       {{"units.spr", archiveStart(2)
+                          .u32(1)
+                          .image(0x33545844, 0, 0, 64, 32, ramp(2048))
+                          .u32(2)
+                          .image(23, 4294967295u, 0, 2, 1, ramp(4))
+                          .image(0x35545844, 0, 0, 0, 0, "")}},
+       {"units.spr"},
+       std::string("Zerbolt - units.spr\r\n"
+                   "Number of section(s) in units.spr: 2\r\n"
+                   " \r\n"
+                   "Number of image(s) in section 1: 1\r\n") +
+           kHeader +
+           "1   0        0         64     32      2048      DXT3\r\n"
+           " \r\n"
+           "Number of image(s) in section 2: 2\r\n" +
+           kHeader +
+           "1   42949672950         2      1       4         5.6.5 RGB\r\n"
+           "2   0        0         0      0       0         DXT5\r\n"
+           " \r\n"
+           "3 image(s) in units.spr\r\n"
+           " \r\n"
+           "Done!\r\n",
+       {{"units.rep", Bytes()
+                          .u32(2)
+                          .u32(1)
+                          .header(0x33545844, 0, 0, 64, 32, 2048)
+                          .u32(2)
+                          .header(23, 4294967295u, 0, 2, 1, 4)
+                          .header(0x35545844, 0, 0, 0, 0, 0)},
+        {"units-1-1.dds", dxtFileHeader("DXT3", 32, 64, 2048) + ramp(2048)},
+        {"units-2-1.dds", rgb565FileHeader(1, 2, 4) + ramp(4)},
+        {"units-2-2.dds", dxtFileHeader("DXT5", 0, 0, 0)}}},
+
+      {"unknown type codes",
+       {{"units.spr", archiveStart(1)
+                          .u32(3)
+                          .image(0x31545844, 0, 0, 4, 4, ramp(8))
+                          .image(7, 1, 2, 3, 4, ramp(5))
+                          .image(4294967295u, 0, 0, 0, 0, "")},
+        {"units-1-2.dds", "untouched"}},
+       {"units.spr"},
+       std::string("Zerbolt - units.spr\r\n"
+                   "Number of section(s) in units.spr: 1\r\n"
+                   " \r\n"
+                   "Number of image(s) in section 1: 3\r\n") +
+           kHeader +
+           "1   0        0         4      4       8         DXT1\r\n"
+           " \r\n"
+           "***Error: Image 1-2 is an unknown format! Please report this to me ASAP!***\r\n"
+           "--This Image will not be saved--\r\n"
+           "Press any key to continue with the rest of the images\r\n"
+           "2   1        2         3      4       5         Unknown (7)\r\n"
+           " \r\n"
+           " \r\n"
+           "***Error: Image 1-3 is an unknown format! Please report this to me ASAP!***\r\n"
+           "--This Image will not be saved--\r\n"
+           "Press any key to continue with the rest of the images\r\n"
+           "3   0        0         0      0       0         Unknown (4294967295)\r\n"
+           " \r\n"
+           " \r\n"
+           "3 image(s) in units.spr\r\n"
+           " \r\n"
+           "Done!\r\n",
+       {{"units.rep", Bytes()
+                          .u32(1)
+                          .u32(3)
+                          .header(0x31545844, 0, 0, 4, 4, 8)
+                          .header(7, 1, 2, 3, 4, 5)
+                          .header(4294967295u, 0, 0, 0, 0, 0)},
+        {"units-1-1.dds", dxtFileHeader("DXT1", 4, 4, 8) + ramp(8)}}},
+
+      {"no sections", {{"units.spr", archiveStart(0)}}, {"units.spr"},
+       emptyArchiveReport("units.spr"), {{"units.rep", Bytes().u32(0)}}},
+
+      {"missing archive", {}, {"units.spr"}, emptyArchiveReport("units.spr"),
+       {{"units.spr", ""}, {"units.rep", Bytes().u32(0)}}},
+
+      {"a section of no images",
+       {{"units.spr", archiveStart(2).u32(0).u32(1).image(21, 0, 0, 1, 1, "ARGB")}},
+       {"units.spr"},
+       std::string("Zerbolt - units.spr\r\n"
+                   "Number of section(s) in units.spr: 2\r\n"
+                   " \r\n"
+                   "Number of image(s) in section 1: 0\r\n") +
+           kHeader +
+           " \r\n"
+           "Number of image(s) in section 2: 1\r\n" +
+           kHeader +
+           "1   0        0         1      1       4         8.8.8.8 ARGB\r\n"
+           " \r\n"
+           "1 image(s) in units.spr\r\n"
+           " \r\n"
+           "Done!\r\n",
+       {{"units.rep", Bytes().u32(2).u32(0).u32(1).header(21, 0, 0, 1, 1, 4)},
+        {"units-2-1.dds", argbFileHeader(1, 1, 4) + "ARGB"}}},
+
+      {"over an older, longer index and image file",
+       {{"units.spr", archiveStart(1).u32(1).image(23, 0, 0, 1, 1, "RG")},
+        {"units.rep", std::string(40, 'r')},
+        {"units-1-1.dds", std::string(200, 'd')}},
+       {"units.spr"},
+       std::string("Zerbolt - units.spr\r\n"
+                   "Number of section(s) in units.spr: 1\r\n"
+                   " \r\n"
+                   "Number of image(s) in section 1: 1\r\n") +
+           kHeader +
+           "1   0        0         1      1       2         5.6.5 RGB\r\n"
+           " \r\n"
+           "1 image(s) in units.spr\r\n"
+           " \r\n"
+           "Done!\r\n",
+       {{"units.rep", Bytes().u32(1).u32(1).header(23, 0, 0, 1, 1, 2).str() + std::string(8, 'r')},
+        {"units-1-1.dds", rgb565FileHeader(1, 1, 2) + "RG" + std::string(70, 'd')}}},
+
+      {"archive cut in the data of an image",
+       {{"units.spr", archiveStart(2).u32(2).header(0x31545844, 0, 0, 4, 4, 16).raw("12345678")}},
+       {"units.spr"},
+       std::string("Zerbolt - units.spr\r\n"
+                   "Number of section(s) in units.spr: 2\r\n"
+                   " \r\n"
+                   "Number of image(s) in section 1: 2\r\n") +
+           kHeader +
+           "1   0        0         4      4       16        DXT1\r\n"
+           " \r\n"
+           "***Error: Image 1-2 is an unknown format! Please report this to me ASAP!***\r\n"
+           "--This Image will not be saved--\r\n"
+           "Press any key to continue with the rest of the images\r\n"
+           "2   0        0         0      0       0         Unknown (0)\r\n"
+           " \r\n"
+           " \r\n"
+           "Number of image(s) in section 2: 0\r\n" +
+           kHeader +
+           " \r\n"
+           "2 image(s) in units.spr\r\n"
+           " \r\n"
+           "Done!\r\n",
+       {{"units.rep", Bytes()
+                          .u32(2)
+                          .u32(2)
+                          .header(0x31545844, 0, 0, 4, 4, 16)
+                          .header(0, 0, 0, 0, 0, 0)
+                          .u32(0)},
+        {"units-1-1.dds", dxtFileHeader("DXT1", 4, 4, 16) + "12345678" + std::string(8, '\0')}}},
+  };
+}
+
+void runCase(const Case& c) {
+  TempDir dir;
+  for (const auto& [name, bytes] : c.before) {
+    std::filesystem::create_directories((dir.path() / name).parent_path());
+    writeFile(dir.file(name), bytes);
+  }
+  const auto result = runProgram(ZERBOLT_PATH, c.arguments, dir.path().string());
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.output, c.expected);
+  Files expectedFiles = c.before;
+  for (const auto& [name, bytes] : c.written) expectedFiles[name] = bytes;
+  EXPECT_EQ(listFiles(dir.path()), expectedFiles);
+}
+
+class StartUp : public ::testing::TestWithParam<Case> {};
+TEST_P(StartUp, ChoosesTheModeByTheNameEnding) { runCase(GetParam()); }
+
+class Extraction : public ::testing::TestWithParam<Case> {};
+TEST_P(Extraction, WritesTheReportIndexAndImageFiles) { runCase(GetParam()); }
+
+std::string testName(const ::testing::TestParamInfo<Case>& info) {
+  std::string name;
+  for (char ch : info.param.title) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, StartUp, ::testing::ValuesIn(startupCases()), testName);
+INSTANTIATE_TEST_SUITE_P(Archives, Extraction, ::testing::ValuesIn(extractionCases()), testName);
+
+TEST(ExtractionLimits, HugeDeclaredSizeFinishesWithoutFillingTheDisk) {
+  TempDir dir;
+  writeFile(dir.file("units.spr"), archiveStart(1).u32(1).header(0x31545844, 0, 0, 0, 0, 0xFFFFFFFF));
+  const auto result = runProgram(ZERBOLT_PATH, {"units.spr"}, dir.path().string(), 10);
+  ASSERT_FALSE(result.timedOut);
+  EXPECT_TRUE(result.output.ends_with("1 image(s) in units.spr\r\n \r\nDone!\r\n"));
+  struct stat status {};
+  ASSERT_EQ(::stat(dir.file("units-1-1.dds").c_str(), &status), 0);
+  EXPECT_EQ(static_cast<std::uint64_t>(status.st_size), 128u + 0xFFFFFFFFull);
+  EXPECT_LT(status.st_blocks * 512, 1 << 20);
+}
+
+TEST(ExtractionLimits, CountsFarPastTheEndStopAndTheIndexHoldsWhatWasWalked) {
+  TempDir dir;
+  writeFile(dir.file("units.spr"), archiveStart(4294967295u).u32(0));
+  const auto result = runProgram(ZERBOLT_PATH, {"units.spr"}, dir.path().string(), 10);
+  ASSERT_FALSE(result.timedOut);
+  EXPECT_TRUE(result.output.ends_with(
+      " \r\n***Error: The file ends at byte 12 before its counts do; stopped here.***\r\n"
+      " \r\n0 image(s) in units.spr\r\n \r\nDone!\r\n"));
+  // The count as declared, then the 17 section counts walked: 1 in the file
+  // and 16 past its end.
+  EXPECT_EQ(testing_support::readFile(dir.file("units.rep")),
+            Bytes().u32(4294967295u).fill(4 * 17, '\0').str());
+}
+
+// A directory where an output file belongs cannot be written, even by root.
+TEST(ExtractionFailures, FilesThatCannotBeWrittenAreReported) {
+  const std::string archive =
+      archiveStart(1).u32(2).image(0x31545844, 0, 0, 4, 4, ramp(8)).image(21, 0, 0, 1, 1, "ARGB");
+  const std::string table = std::string(kHeader) +
+                            "1   0        0         4      4       8         DXT1\r\n";
+  const std::string secondRow = "2   0        0         1      1       4         8.8.8.8 ARGB\r\n";
+  const struct {
+    std::vector<std::string> blocked;
+    std::string expected;
+  } cases[] = {
+      {{"units-1-1.dds"},
+       "Zerbolt - units.spr\r\nNumber of section(s) in units.spr: 1\r\n \r\n"
+       "Number of image(s) in section 1: 2\r\n" +
+           table + "Couldnt write units-1-1.dds\r\n" + secondRow +
+           " \r\n2 image(s) in units.spr\r\n \r\nDone, but 1 file(s) could not be written!\r\n"},
+      {{"units.rep", "units-1-2.dds"},
+       "Zerbolt - units.spr\r\nCouldnt write units.rep\r\nNumber of section(s) in units.spr: 1\r\n"
+       " \r\nNumber of image(s) in section 1: 2\r\n" +
+           table + secondRow + "Couldnt write units-1-2.dds\r\n" +
+           " \r\n2 image(s) in units.spr\r\n \r\nDone, but 2 file(s) could not be written!\r\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    writeFile(dir.file("units.spr"), archive);
+    for (const std::string& name : c.blocked) std::filesystem::create_directory(dir.file(name));
+    const auto result = runProgram(ZERBOLT_PATH, {"units.spr"}, dir.path().string());
+    EXPECT_EQ(result.output, c.expected);
+    for (const std::string& name : c.blocked) {
+      EXPECT_TRUE(std::filesystem::is_empty(dir.file(name))) << name;
+    }
+  }
+}
+
+}  // namespace

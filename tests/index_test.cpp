@@ -1,0 +1,65 @@
+#include "formats/index.h"
+
+#include <gtest/gtest.h>
+
+#include "support/bytes.h"
+#include "support/files.h"
+
+namespace {
+
+using formats::File;
+using formats::ImageHeader;
+using testing_support::Bytes;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+TEST(IndexWriter, WritesCountsAndHeadersBackToBack) {
+  TempDir dir;
+  {
+    File file = File::open(dir.file("units.rep"));
+    formats::IndexWriter index(file);
+    index.writeSectionCount(2);
+    index.writeImageCount(1);
+    index.writeHeader({0x31545844, 1, 2, 3, 4, 5});
+    index.writeImageCount(0);
+    EXPECT_FALSE(index.failed());
+  }
+  // 4 + 4 * 2 sections + 24 * 1 image
+  EXPECT_EQ(readFile(dir.file("units.rep")),
+            Bytes().u32(2).u32(1).header(0x31545844, 1, 2, 3, 4, 5).u32(0).str());
+}
+
+TEST(IndexWriter, ReportsAFileThatCannotBeWritten) {
+  File unopened;
+  formats::IndexWriter index(unopened);
+  index.writeSectionCount(0);
+  EXPECT_TRUE(index.failed());
+}
+
+TEST(IndexReader, ReadsBackWhatWasWrittenAndZerosPastTheCut) {
+  TempDir dir;
+  const std::string full = Bytes().u32(1).u32(2).header(21, 1, 2, 3, 4, 5).header(23, 6, 7, 8, 9, 10);
+  for (std::size_t length = 0; length <= full.size(); ++length) {
+    writeFile(dir.file("units.rep"), full.substr(0, length));
+    const File file = File::open(dir.file("units.rep"));
+    formats::IndexReader index(file);
+    const std::string padded = full.substr(0, length) + std::string(full.size() - length, '\0');
+    const std::uint32_t sections = index.readSectionCount();
+    const std::uint32_t images = index.readImageCount();
+    const ImageHeader first = index.readHeader();
+    const ImageHeader second = index.readHeader();
+    EXPECT_EQ(Bytes()
+                  .u32(sections)
+                  .u32(images)
+                  .header(first.typeCode, first.RFWidth, first.RFHeight, first.width, first.height,
+                          first.dataSize)
+                  .header(second.typeCode, second.RFWidth, second.RFHeight, second.width,
+                          second.height, second.dataSize)
+                  .str(),
+              padded)
+        << "cut at " << length;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+#include "converter/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/bytes.h"
+
+namespace {
+
+using testing_support::Bytes;
+using testing_support::le32;
+
+TEST(DecodeHexText, ReadsPairsUpToTheFirstNonDigit) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {"ABC", "\xAB\x0C"},
+      {"G1", std::string(1, '\0')},
+      {"1G", "\x01"},
+      {"ab", "\xAB"},
+      {"00FF7f", std::string("\x00\xFF\x7F", 3)},
+      {"Z", std::string(1, '\0')},
+  };
+  for (const auto& [text, bytes] : cases) {
+    EXPECT_EQ(converter::decodeHexText(text), bytes) << text;
+  }
+}
+
+// The header as the table of image file headers lays it out; `pixelFormat`
+// is the 28 bytes from offset 80 to 107.
+std::string expectedTemplate(const std::string& pixelFormat) {
+  return Bytes()
+      .raw("DDS ")
+      .u32(124)
+      .u32(0x00081007)
+      .fill(76 - 12, '\0')
+      .u32(32)
+      .raw(pixelFormat)
+      .u32(0x1000)
+      .fill(16, '\0')
+      .str();
+}
+
+TEST(HeaderTemplates, DecodeToTheThreeHeaders) {
+  const formats::dds::HeaderTemplates templates = converter::decodeTemplates();
+  EXPECT_EQ(templates.dxt,
+            expectedTemplate(Bytes().u32(0x4).raw(std::string("DXT\0", 4)).fill(20, '\0')));
+  EXPECT_EQ(templates.rgb565, expectedTemplate(Bytes()
+                                                   .u32(0x40)
+                                                   .u32(0)
+                                                   .u32(16)
+                                                   .u32(0x0000F800)
+                                                   .u32(0x000007E0)
+                                                   .u32(0x0000001F)
+                                                   .u32(0)));
+  EXPECT_EQ(templates.argb8888, expectedTemplate(Bytes()
+                                                     .u32(0x41)
+                                                     .u32(0)
+                                                     .u32(32)
+                                                     .u32(0x00FF0000)
+                                                     .u32(0x0000FF00)
+                                                     .u32(0x000000FF)
+                                                     .u32(0xFF000000)));
+  for (const std::string* t : {&templates.dxt, &templates.rgb565, &templates.argb8888}) {
+    ASSERT_EQ(t->size(), 128u);
+    EXPECT_EQ(t->substr(0, 8), "DDS " + le32(124));
+  }
+}
+
+TEST(RunNames, BaseNameIsTheNameLessFourCharacters) {
+  const struct {
+    const char* argument;
+    const char* prefix;
+    const char* name;
+    const char* base;
+  } cases[] = {
+      {"D:\\mods\\units.spr", "D:\\mods\\", "units.spr", "units"},
+      {"D:\\mods\\UNITS.REP", "D:\\mods\\", "UNITS.REP", "UNITS"},
+      {"units.spr", "", "units.spr", "units"},
+      {"D:/mods/units.spr", "", "D:/mods/units.spr", "D:/mods/units"},
+      {"D:\\mods\\unitsspr", "D:\\mods\\", "unitsspr", "unit"},
+      {"D:\\mods\\spr", "D:\\mods\\", "spr", ""},
+      {"D:\\mods\\.spr", "D:\\mods\\", ".spr", ""},
+      {"D:\\mods\\", "D:\\mods\\", "", ""},
+  };
+  for (const auto& c : cases) {
+    const converter::RunNames names = converter::runNames(c.argument);
+    EXPECT_EQ(names.directoryPrefix, c.prefix) << c.argument;
+    EXPECT_EQ(names.name, c.name) << c.argument;
+    EXPECT_EQ(names.baseName, c.base) << c.argument;
+  }
+}
+
+}  // namespace
