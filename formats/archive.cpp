@@ -59,29 +59,29 @@ std::string typeName(std::uint32_t typeCode) {
 
 bool isKnownTypeName(std::string_view name) { return !name.starts_with("Unknown"); }
 
-ArchiveWalk::ArchiveWalk(const File& archive) : archive_(archive), fileSize_(archive.size()) {}
-
-bool ArchiveWalk::admitRecordAt(std::uint64_t offset) {
+bool PastEndLimit::admit(std::uint64_t offset) {
   if (stopped_) return false;
-  if (offset >= fileSize_ && ++recordsPastEnd_ > kPastEndAllowance) stopped_ = true;
+  if (offset >= fileSize_ && ++recordsPastEnd_ > kAllowance) stopped_ = true;
   return !stopped_;
 }
 
+ArchiveWalk::ArchiveWalk(const File& archive) : archive_(archive), limit_(archive.size()) {}
+
 bool ArchiveWalk::readSectionCount(std::uint32_t& count) {
-  if (!admitRecordAt(kSectionCountOffset)) return false;
+  if (!limit_.admit(kSectionCountOffset)) return false;
   count = readU32(archive_, kSectionCountOffset);
   return true;
 }
 
 bool ArchiveWalk::readImageCount(std::uint32_t& count) {
-  if (!admitRecordAt(position_)) return false;
+  if (!limit_.admit(position_)) return false;
   count = readU32(archive_, position_);
   position_ += 4;
   return true;
 }
 
 bool ArchiveWalk::readImage(ImageHeader& header) {
-  if (!admitRecordAt(position_)) return false;
+  if (!limit_.admit(position_)) return false;
   header = readImageHeader(archive_, position_);
   dataOffset_ = position_ + kImageHeaderSize;
   position_ = dataOffset_ + header.dataSize;

@@ -65,17 +65,31 @@ bool writeFloat32(File& file, std::uint64_t offset, float value);
 std::string typeName(std::uint32_t typeCode);
 bool isKnownTypeName(std::string_view name);
 
+// Counts are not bounded by the format, so a damaged file can declare billions
+// of sections or images that are not there. Records (counts or headers) past
+// the end of a file read as zeros as usual, but only the first kAllowance of
+// them: the next one stops the walk, and so does every one after it.
+class PastEndLimit {
+ public:
+  static constexpr int kAllowance = 16;
+
+  explicit PastEndLimit(std::uint64_t fileSize) : fileSize_(fileSize) {}
+
+  // False when the record at `offset` is one past the allowance.
+  bool admit(std::uint64_t offset);
+  bool stopped() const { return stopped_; }
+  std::uint64_t fileSize() const { return fileSize_; }
+
+ private:
+  std::uint64_t fileSize_;
+  int recordsPastEnd_ = 0;
+  bool stopped_ = false;
+};
+
 // The one way every reader walks an archive. Positions are 64-bit and never
 // wrap, so archives of 4 GiB and more walk correctly.
-//
-// Counts are not bounded by the format, so a damaged file can declare billions
-// of sections or images that are not there. Records past the end read as
-// zeros as usual, but only for the first kPastEndAllowance of them: the next
-// one stops the walk, and every read after that reports "stopped".
 class ArchiveWalk {
  public:
-  static constexpr int kPastEndAllowance = 16;
-
   explicit ArchiveWalk(const File& archive);
 
   // Each reads the next record; false when the walk has stopped instead.
@@ -86,18 +100,14 @@ class ArchiveWalk {
 
   // Where the data of the image read last begin.
   std::uint64_t dataOffset() const { return dataOffset_; }
-  bool stopped() const { return stopped_; }
-  std::uint64_t fileSize() const { return fileSize_; }
+  bool stopped() const { return limit_.stopped(); }
+  std::uint64_t fileSize() const { return limit_.fileSize(); }
 
  private:
-  bool admitRecordAt(std::uint64_t offset);
-
   const File& archive_;
-  std::uint64_t fileSize_;
+  PastEndLimit limit_;
   std::uint64_t position_ = kFirstSectionOffset;
   std::uint64_t dataOffset_ = 0;
-  int recordsPastEnd_ = 0;
-  bool stopped_ = false;
 };
 
 }  // namespace formats

@@ -1,5 +1,9 @@
 #include "formats/dds.h"
 
+#include <algorithm>
+
+#include "formats/coding.h"
+
 namespace formats::dds {
 
 const std::string* templateFor(const HeaderTemplates& templates, std::string_view typeName) {
@@ -23,27 +27,78 @@ bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::stri
 }
 
 ImageFileFields readImageFileFields(const File& imageFile) {
+  char header[kHeaderSize] = {};
+  imageFile.read(0, header, sizeof header);
+  const auto field = [&header](std::uint64_t offset) { return decodeU32(header + offset); };
   ImageFileFields fields;
-  fields.height = readU32(imageFile, kHeightOffset);
-  fields.width = readU32(imageFile, kWidthOffset);
-  fields.linearSize = readU32(imageFile, kLinearSizeOffset);
-  fields.fourCC = readU32(imageFile, kFourCCOffset);
-  fields.pixelFormatFlags = readU32(imageFile, kPixelFormatFlagsOffset);
+  fields.headerFlags = field(kFlagsOffset);
+  fields.height = field(kHeightOffset);
+  fields.width = field(kWidthOffset);
+  fields.linearSize = field(kLinearSizeOffset);
+  fields.pixelFormatFlags = field(kPixelFormatFlagsOffset);
+  fields.fourCC = field(kFourCCOffset);
+  fields.rgbBitCount = field(kRgbBitCountOffset);
+  fields.redMask = field(kRedMaskOffset);
+  fields.greenMask = field(kGreenMaskOffset);
+  fields.blueMask = field(kBlueMaskOffset);
+  fields.alphaMask = field(kAlphaMaskOffset);
   return fields;
 }
 
+namespace {
+
+struct UncompressedLayout {
+  std::uint32_t bitCount, red, green, blue, alpha;
+};
+constexpr UncompressedLayout kArgb8888Layout = {32, 0x00FF0000, 0x0000FF00, 0x000000FF,
+                                                0xFF000000};
+constexpr UncompressedLayout kRgb565Layout = {16, 0xF800, 0x07E0, 0x001F, 0};
+
+bool givenAs(std::uint32_t value, std::uint32_t expected) { return value == 0 || value == expected; }
+
+// True unless a field that is given says the data are laid out otherwise.
+bool agreesWith(const ImageFileFields& fields, const UncompressedLayout& layout) {
+  return givenAs(fields.rgbBitCount, layout.bitCount) && givenAs(fields.redMask, layout.red) &&
+         givenAs(fields.greenMask, layout.green) && givenAs(fields.blueMask, layout.blue) &&
+         givenAs(fields.alphaMask, layout.alpha);
+}
+
+bool isDxt(std::uint32_t typeCode) {
+  return typeCode == TypeCode::kDxt1 || typeCode == TypeCode::kDxt3 ||
+         typeCode == TypeCode::kDxt5;
+}
+
+}  // namespace
+
 std::optional<std::uint32_t> classifyImageFile(const ImageFileFields& fields) {
-  switch (fields.fourCC) {
-    case TypeCode::kDxt1:
-    case TypeCode::kDxt3:
-    case TypeCode::kDxt5:
-      return fields.fourCC;
-    default:
-      break;
+  if (isDxt(fields.fourCC)) return fields.fourCC;
+  if (fields.pixelFormatFlags == kPixelRgbAlpha && agreesWith(fields, kArgb8888Layout)) {
+    return TypeCode::kArgb8888;
   }
-  if (fields.pixelFormatFlags == kPixelRgbAlpha) return TypeCode::kArgb8888;
-  if (fields.pixelFormatFlags == kPixelRgb) return TypeCode::kRgb565;
+  if (fields.pixelFormatFlags == kPixelRgb && agreesWith(fields, kRgb565Layout)) {
+    return TypeCode::kRgb565;
+  }
   return std::nullopt;
+}
+
+std::optional<std::uint32_t> imageDataSize(const ImageFileFields& fields, std::uint32_t typeCode) {
+  const bool holdsPitch =
+      (fields.headerFlags & kFlagPitch) != 0 && (fields.headerFlags & kFlagLinearSize) == 0;
+  if (!holdsPitch) return fields.linearSize;
+  std::uint64_t units;          // 4 x 4 blocks or pixels
+  std::uint64_t bytesPerUnit;
+  if (isDxt(typeCode)) {
+    const auto blocks = [](std::uint32_t pixels) {
+      return std::max<std::uint64_t>(1, (std::uint64_t{pixels} + 3) / 4);
+    };
+    units = blocks(fields.width) * blocks(fields.height);
+    bytesPerUnit = typeCode == TypeCode::kDxt1 ? 8 : 16;
+  } else {
+    units = std::uint64_t{fields.width} * fields.height;
+    bytesPerUnit = typeCode == TypeCode::kArgb8888 ? 4 : 2;
+  }
+  if (units > 0xFFFFFFFFull / bytesPerUnit) return std::nullopt;
+  return static_cast<std::uint32_t>(units * bytesPerUnit);
 }
 
 }  // namespace formats::dds

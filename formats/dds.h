@@ -91,11 +91,17 @@ bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::stri
 
 // What an image file read back holds: the fields the rebuild looks at.
 struct ImageFileFields {
+  std::uint32_t headerFlags = 0;
   std::uint32_t height = 0;
   std::uint32_t width = 0;
-  std::uint32_t linearSize = 0;
-  std::uint32_t fourCC = 0;
+  std::uint32_t linearSize = 0;  // or the row pitch, as the header flags say
   std::uint32_t pixelFormatFlags = 0;
+  std::uint32_t fourCC = 0;
+  std::uint32_t rgbBitCount = 0;
+  std::uint32_t redMask = 0;
+  std::uint32_t greenMask = 0;
+  std::uint32_t blueMask = 0;
+  std::uint32_t alphaMask = 0;
 };
 
 ImageFileFields readImageFileFields(const File& imageFile);
@@ -103,6 +109,17 @@ ImageFileFields readImageFileFields(const File& imageFile);
 // The archive typeCode an image file's pixel format gives: the FourCC decides
 // for DXT1, DXT3 and DXT5, else the pixel format flags compared as a whole
 // (0x41 8.8.8.8 ARGB, 0x40 5.6.5 RGB); nothing for any other format.
+//
+// Texture tools also save 24-bit RGB and 32-bit XRGB with flags 0x40, so an
+// uncompressed file whose bit count or masks contradict its format is refused
+// too; a zero field means "not given" and refuses nothing.
 std::optional<std::uint32_t> classifyImageFile(const ImageFileFields& fields);
+
+// How many data bytes the image holds. That is the linear size, except in the
+// files texture tools save with a row pitch there instead (pitch flag set,
+// linear-size flag clear): then it is the size of the top mipmap level,
+// computed from width, height and format. Nothing when that size does not fit
+// in 32 bits.
+std::optional<std::uint32_t> imageDataSize(const ImageFileFields& fields, std::uint32_t typeCode);
 
 }  // namespace formats::dds

@@ -7,13 +7,7 @@
 
 namespace formats {
 
-File File::open(const std::string& path) {
-  const platform::OpenedFile opened = platform::openFile(path);
-  File file;
-  file.handle_ = opened.handle;
-  file.writable_ = opened.writable;
-  return file;
-}
+File File::open(const std::string& path) { return adopt(platform::openFile(path)); }
 
 File::File(File&& other) noexcept
     : handle_(std::exchange(other.handle_, platform::kNoFile)),
@@ -44,10 +38,40 @@ bool File::write(std::uint64_t offset, const char* data, std::size_t size) {
   return platform::writeAt(handle_, offset, data, size);
 }
 
+File File::adopt(platform::OpenedFile opened) {
+  File file;
+  file.handle_ = opened.handle;
+  file.writable_ = opened.writable;
+  return file;
+}
+
 void File::close() {
   if (isOpen()) platform::closeFile(handle_);
   handle_ = platform::kNoFile;
   writable_ = false;
+}
+
+PendingFile::PendingFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
+  file_ = File::adopt(platform::createUniqueFile(finalPath_, temporaryPath_));
+}
+
+PendingFile::~PendingFile() { discard(); }
+
+bool PendingFile::commit() {
+  if (!file_.isOpen()) return false;
+  file_.close();
+  if (!platform::replaceFile(temporaryPath_, finalPath_)) {
+    discard();
+    return false;
+  }
+  temporaryPath_.clear();
+  return true;
+}
+
+void PendingFile::discard() {
+  file_.close();
+  if (!temporaryPath_.empty()) platform::removeFile(temporaryPath_);
+  temporaryPath_.clear();
 }
 
 namespace {

@@ -19,6 +19,8 @@ class File {
  public:
   File() = default;  // a file that failed to open
   static File open(const std::string& path);
+  // Takes charge of a file the platform opened.
+  static File adopt(platform::OpenedFile opened);
 
   File(File&& other) noexcept;
   File& operator=(File&& other) noexcept;
@@ -43,6 +45,31 @@ class File {
  private:
   platform::FileHandle handle_ = platform::kNoFile;
   bool writable_ = false;
+};
+
+// A new file that appears under its name whole or not at all: it is written
+// under a temporary name beside it and put in place by commit(); a file
+// never committed is removed, and whatever stood under the name stays.
+class PendingFile {
+ public:
+  explicit PendingFile(std::string finalPath);
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile();
+
+  bool isOpen() const { return file_.isOpen(); }
+  File& file() { return file_; }
+
+  // Closes the file and puts it in place; false (and the file removed) when
+  // that fails.
+  bool commit();
+
+ private:
+  void discard();
+
+  std::string finalPath_;
+  std::string temporaryPath_;
+  File file_;
 };
 
 // Copies `size` bytes from `from` at `fromOffset` to `to` at `toOffset`, a

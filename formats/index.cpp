@@ -16,16 +16,24 @@ void IndexWriter::writeHeader(const ImageHeader& header) {
   position_ += kImageHeaderSize;
 }
 
-std::uint32_t IndexReader::readImageCount() {
-  const std::uint32_t count = readU32(index_, position_);
-  position_ += 4;
-  return count;
+bool IndexReader::readSectionCount(std::uint32_t& count) {
+  if (!limit_.admit(0)) return false;
+  count = readU32(index_, 0);
+  return true;
 }
 
-ImageHeader IndexReader::readHeader() {
-  const ImageHeader header = readImageHeader(index_, position_);
+bool IndexReader::readImageCount(std::uint32_t& count) {
+  if (!limit_.admit(position_)) return false;
+  count = readU32(index_, position_);
+  position_ += 4;
+  return true;
+}
+
+bool IndexReader::readHeader(ImageHeader& header) {
+  if (!limit_.admit(position_)) return false;
+  header = readImageHeader(index_, position_);
   position_ += kImageHeaderSize;
-  return header;
+  return true;
 }
 
 }  // namespace formats

@@ -34,17 +34,23 @@ class IndexWriter {
   bool failed_ = false;
 };
 
-// Reads an index front to back; bytes past its end read as zeros.
+// Reads an index front to back; bytes past its end read as zeros, within the
+// same limit as the archive walk.
 class IndexReader {
  public:
-  explicit IndexReader(const File& index) : index_(index) {}
+  explicit IndexReader(const File& index) : index_(index), limit_(index.size()) {}
 
-  std::uint32_t readSectionCount() const { return readU32(index_, 0); }
-  std::uint32_t readImageCount();
-  ImageHeader readHeader();
+  // Each reads the next record; false when the reading has stopped instead.
+  bool readSectionCount(std::uint32_t& count);
+  bool readImageCount(std::uint32_t& count);
+  bool readHeader(ImageHeader& header);
+
+  bool stopped() const { return limit_.stopped(); }
+  std::uint64_t fileSize() const { return limit_.fileSize(); }
 
  private:
   const File& index_;
+  PastEndLimit limit_;
   std::uint64_t position_ = 4;
 };
 

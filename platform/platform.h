@@ -44,6 +44,15 @@ void closeFile(FileHandle file);
 // True when `path` names a regular file that can be opened for reading.
 bool canOpenForReading(const std::string& path);
 
+// Creates a new, empty file for reading and writing whose name starts with
+// `stem`, in the same directory; its name goes to `createdPath`.
+OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath);
+
+// Puts `from` in place of `to` in one step, replacing any file there.
+bool replaceFile(const std::string& from, const std::string& to);
+
+bool removeFile(const std::string& path);
+
 // The first command-line argument after the program name, as UTF-8; empty
 // when there is none.
 std::string firstArgument(int argc, char** argv);

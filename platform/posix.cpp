@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/platform.h"
 
@@ -82,6 +83,27 @@ bool canOpenForReading(const std::string& path) {
   ::close(fd);
   return regular;
 }
+
+OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath) {
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const std::string path =
+        stem + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    const int fd = openWith(path, O_RDWR | O_CREAT | O_EXCL);
+    if (fd >= 0) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      createdPath = path;
+      return {fd, true};
+    }
+    if (errno != EEXIST) break;
+  }
+  return {};
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::string firstArgument(int argc, char** argv) { return argc > 1 ? argv[1] : ""; }
 

@@ -45,10 +45,10 @@ TEST(IndexReader, ReadsBackWhatWasWrittenAndZerosPastTheCut) {
     const File file = File::open(dir.file("units.rep"));
     formats::IndexReader index(file);
     const std::string padded = full.substr(0, length) + std::string(full.size() - length, '\0');
-    const std::uint32_t sections = index.readSectionCount();
-    const std::uint32_t images = index.readImageCount();
-    const ImageHeader first = index.readHeader();
-    const ImageHeader second = index.readHeader();
+    std::uint32_t sections = 7, images = 7;
+    ImageHeader first, second;
+    ASSERT_TRUE(index.readSectionCount(sections) && index.readImageCount(images) &&
+                index.readHeader(first) && index.readHeader(second));
     EXPECT_EQ(Bytes()
                   .u32(sections)
                   .u32(images)
@@ -60,6 +60,23 @@ TEST(IndexReader, ReadsBackWhatWasWrittenAndZerosPastTheCut) {
               padded)
         << "cut at " << length;
   }
+}
+
+TEST(IndexReader, StopsAfterSixteenRecordsPastTheEnd) {
+  TempDir dir;
+  writeFile(dir.file("units.rep"), Bytes().u32(4294967295u));
+  const File file = File::open(dir.file("units.rep"));
+  formats::IndexReader index(file);
+  std::uint32_t count = 7;
+  ASSERT_TRUE(index.readSectionCount(count));
+  EXPECT_EQ(count, 4294967295u);
+  for (int k = 0; k < 16; ++k) {
+    ASSERT_TRUE(index.readImageCount(count)) << k;
+    EXPECT_EQ(count, 0u);
+  }
+  EXPECT_FALSE(index.readImageCount(count));
+  EXPECT_TRUE(index.stopped());
+  EXPECT_EQ(index.fileSize(), 4u);
 }
 
 }  // namespace
