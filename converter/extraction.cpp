@@ -92,7 +92,11 @@ Tally extractArchive(Report& report, const RunNames& names,
   const std::string stem = names.directoryPrefix + names.baseName;
   const formats::File archive = formats::File::open(stem + ".spr");
   formats::File indexFile = formats::File::open(stem + ".rep");
-  Extraction run{report, names, templates, archive, formats::ArchiveWalk(archive),
+  Extraction run{report,
+                 names,
+                 templates,
+                 archive,
+                 formats::ArchiveWalk(archive),
                  formats::IndexWriter(indexFile)};
   const std::string indexName = names.baseName + ".rep";
   if (!indexFile.isWritable()) reportUnwritten(run, indexName);
@@ -100,8 +104,8 @@ Tally extractArchive(Report& report, const RunNames& names,
   std::uint32_t sectionCount = 0;
   run.walk.readSectionCount(sectionCount);
   run.index.writeSectionCount(sectionCount);
-  report::printLine(report, "Number of section(s) in " + names.name + ": " +
-                                report::numberText(sectionCount));
+  report::printLine(
+      report, "Number of section(s) in " + names.name + ": " + report::numberText(sectionCount));
   for (std::uint64_t section = 1; section <= sectionCount; ++section) {
     if (!extractSection(run, static_cast<std::uint32_t>(section))) break;
   }

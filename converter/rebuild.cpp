@@ -33,6 +33,7 @@ struct Rebuild {
   std::uint64_t position = formats::kFirstSectionOffset;
 };
 
+// The image file's name without its directory, as the report shows it.
 std::string imageName(const RunNames& names, std::uint32_t section, std::uint32_t image) {
   return formats::imageFileName("", names.baseName, section, image);
 }
@@ -62,8 +63,8 @@ void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
 Outcome rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   ImageHeader before;
   if (!run.index.readHeader(before)) return Outcome::kIndexStopped;
-  const std::string fileName = formats::imageFileName(run.names.directoryPrefix,
-                                                      run.names.baseName, section, image);
+  const std::string fileName =
+      formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
   if (!platform::canOpenForReading(fileName)) return Outcome::kMissingFile;
   const formats::File imageFile = formats::File::open(fileName);
   const formats::dds::ImageFileFields fields = formats::dds::readImageFileFields(imageFile);
@@ -127,7 +128,9 @@ Ending rebuildArchive(Report& report, const RunNames& names, std::uint64_t& inde
   return {};
 }
 
-void printAbort(Report& report) { report::printLine(report, "Zerbolt Aborted!"); }
+void printAbort(Report& report) {
+  report::printLine(report, "Zerbolt Aborted!");
+}
 
 void printEnding(Report& report, const RunNames& names, const Ending& ending,
                  std::uint64_t indexSize) {
@@ -138,15 +141,14 @@ void printEnding(Report& report, const RunNames& names, const Ending& ending,
       break;
     case Outcome::kMissingFile:
       report::blankLine(report);
-      report::printLine(report,
-                        "Missing File " + imageName(names, ending.section, ending.image) + ".dds");
+      report::printLine(report, "Missing File " + imageName(names, ending.section, ending.image));
       report::printLine(report, "");
       printAbort(report);
       break;
     case Outcome::kUnconvertible:
       report::blankLine(report);
-      report::printLine(report, "Couldnt convert image " +
-                                    imageName(names, ending.section, ending.image) + ".dds");
+      report::printLine(report,
+                        "Couldnt convert image " + imageName(names, ending.section, ending.image));
       report::printLine(report,
                         "Reason: Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or "
                         "8.8.8.8 ARGB");

@@ -57,7 +57,9 @@ std::string typeName(std::uint32_t typeCode) {
   }
 }
 
-bool isKnownTypeName(std::string_view name) { return !name.starts_with("Unknown"); }
+bool isKnownTypeName(std::string_view name) {
+  return !name.starts_with("Unknown");
+}
 
 bool PastEndLimit::admit(std::uint64_t offset) {
   if (stopped_) return false;

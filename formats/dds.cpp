@@ -19,7 +19,8 @@ bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::stri
   if (headerTemplate == nullptr) return false;
   const std::uint64_t oldSize = imageFile.size();
   bool ok = imageFile.write(0, headerTemplate->data(), headerTemplate->size());
-  if (headerTemplate == &templates.dxt) ok = writeU32(imageFile, kFourCCOffset, header.typeCode) && ok;
+  if (headerTemplate == &templates.dxt)
+    ok = writeU32(imageFile, kFourCCOffset, header.typeCode) && ok;
   ok = writeU32(imageFile, kHeightOffset, header.height) && ok;
   ok = writeU32(imageFile, kWidthOffset, header.width) && ok;
   ok = writeU32(imageFile, kLinearSizeOffset, header.dataSize) && ok;
@@ -50,11 +51,12 @@ namespace {
 struct UncompressedLayout {
   std::uint32_t bitCount, red, green, blue, alpha;
 };
-constexpr UncompressedLayout kArgb8888Layout = {32, 0x00FF0000, 0x0000FF00, 0x000000FF,
-                                                0xFF000000};
+constexpr UncompressedLayout kArgb8888Layout = {32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
 constexpr UncompressedLayout kRgb565Layout = {16, 0xF800, 0x07E0, 0x001F, 0};
 
-bool givenAs(std::uint32_t value, std::uint32_t expected) { return value == 0 || value == expected; }
+bool givenAs(std::uint32_t value, std::uint32_t expected) {
+  return value == 0 || value == expected;
+}
 
 // True unless a field that is given says the data are laid out otherwise.
 bool agreesWith(const ImageFileFields& fields, const UncompressedLayout& layout) {
@@ -64,8 +66,7 @@ bool agreesWith(const ImageFileFields& fields, const UncompressedLayout& layout)
 }
 
 bool isDxt(std::uint32_t typeCode) {
-  return typeCode == TypeCode::kDxt1 || typeCode == TypeCode::kDxt3 ||
-         typeCode == TypeCode::kDxt5;
+  return typeCode == TypeCode::kDxt1 || typeCode == TypeCode::kDxt3 || typeCode == TypeCode::kDxt5;
 }
 
 }  // namespace
@@ -85,7 +86,7 @@ std::optional<std::uint32_t> imageDataSize(const ImageFileFields& fields, std::u
   const bool holdsPitch =
       (fields.headerFlags & kFlagPitch) != 0 && (fields.headerFlags & kFlagLinearSize) == 0;
   if (!holdsPitch) return fields.linearSize;
-  std::uint64_t units;          // 4 x 4 blocks or pixels
+  std::uint64_t units;  // 4 x 4 blocks or pixels
   std::uint64_t bytesPerUnit;
   if (isDxt(typeCode)) {
     const auto blocks = [](std::uint32_t pixels) {

@@ -7,7 +7,9 @@
 
 namespace formats {
 
-File File::open(const std::string& path) { return adopt(platform::openFile(path)); }
+File File::open(const std::string& path) {
+  return adopt(platform::openFile(path));
+}
 
 File::File(File&& other) noexcept
     : handle_(std::exchange(other.handle_, platform::kNoFile)),
@@ -22,9 +24,13 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
-File::~File() { close(); }
+File::~File() {
+  close();
+}
 
-std::uint64_t File::size() const { return isOpen() ? platform::fileSize(handle_) : 0; }
+std::uint64_t File::size() const {
+  return isOpen() ? platform::fileSize(handle_) : 0;
+}
 
 std::size_t File::read(std::uint64_t offset, char* buffer, std::size_t size) const {
   if (!isOpen()) return 0;
@@ -55,7 +61,9 @@ PendingFile::PendingFile(std::string finalPath) : finalPath_(std::move(finalPath
   file_ = File::adopt(platform::createUniqueFile(finalPath_, temporaryPath_));
 }
 
-PendingFile::~PendingFile() { discard(); }
+PendingFile::~PendingFile() {
+  discard();
+}
 
 bool PendingFile::commit() {
   if (!file_.isOpen()) return false;
@@ -84,7 +92,8 @@ bool writeZeros(File& to, std::uint64_t begin, std::uint64_t end, std::uint64_t 
   std::fill(chunk.begin(), chunk.end(), '\0');
   const std::uint64_t overwriteEnd = std::min(end, std::max(begin, oldSize));
   for (std::uint64_t at = begin; at < overwriteEnd;) {
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), overwriteEnd - at));
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), overwriteEnd - at));
     if (!to.write(at, chunk.data(), n)) return false;
     at += n;
   }
@@ -98,11 +107,11 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
                std::uint64_t size, std::uint64_t toOldSize) {
   if (size == 0) return true;
   const std::uint64_t fromSize = from.size();
-  const std::uint64_t available =
-      fromOffset < fromSize ? std::min(size, fromSize - fromOffset) : 0;
+  const std::uint64_t available = fromOffset < fromSize ? std::min(size, fromSize - fromOffset) : 0;
   std::vector<char> chunk(static_cast<std::size_t>(std::min(size, kCopyChunk)));
   for (std::uint64_t done = 0; done < available;) {
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), available - done));
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), available - done));
     from.read(fromOffset + done, chunk.data(), n);
     if (!to.write(toOffset + done, chunk.data(), n)) return false;
     done += n;

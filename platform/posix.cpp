@@ -74,7 +74,9 @@ std::uint64_t fileSize(FileHandle file) {
   return static_cast<std::uint64_t>(status.st_size);
 }
 
-void closeFile(FileHandle file) { ::close(static_cast<int>(file)); }
+void closeFile(FileHandle file) {
+  ::close(static_cast<int>(file));
+}
 
 bool canOpenForReading(const std::string& path) {
   const int fd = openWith(path, O_RDONLY);
@@ -103,9 +105,13 @@ bool replaceFile(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool removeFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
 
-std::string firstArgument(int argc, char** argv) { return argc > 1 ? argv[1] : ""; }
+std::string firstArgument(int argc, char** argv) {
+  return argc > 1 ? argv[1] : "";
+}
 
 namespace {
 
@@ -127,14 +133,18 @@ extern "C" void restoreTerminalAndDie(int signal) {
 }
 
 bool waitReadable(int timeoutMs) {
-  struct pollfd input {STDIN_FILENO, POLLIN, 0};
+  struct pollfd input {
+    STDIN_FILENO, POLLIN, 0
+  };
   const int ready = ::poll(&input, 1, timeoutMs);
   return ready > 0 && (input.revents & POLLIN);
 }
 
 // True when the terminal has gone away and no key can ever come.
 bool inputClosed() {
-  struct pollfd input {STDIN_FILENO, POLLIN, 0};
+  struct pollfd input {
+    STDIN_FILENO, POLLIN, 0
+  };
   return ::poll(&input, 1, 0) > 0 && (input.revents & (POLLHUP | POLLERR | POLLNVAL)) &&
          !(input.revents & POLLIN);
 }
@@ -185,7 +195,7 @@ class TerminalPause {
   bool active() const { return active_; }
 
  private:
-  struct sigaction previous_[std::size(kEndingSignals)] {};
+  struct sigaction previous_[std::size(kEndingSignals)]{};
   bool active_ = false;
 };
 

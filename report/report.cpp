@@ -23,11 +23,17 @@ void printLine(Report& report, std::string_view text) {
   report.write(kLineEnd);
 }
 
-void printPiece(Report& report, std::string_view text) { report.write(text); }
+void printPiece(Report& report, std::string_view text) {
+  report.write(text);
+}
 
-void blankLine(Report& report) { printLine(report, " "); }
+void blankLine(Report& report) {
+  printLine(report, " ");
+}
 
-std::string numberText(std::uint32_t value) { return std::to_string(value); }
+std::string numberText(std::uint32_t value) {
+  return std::to_string(value);
+}
 
 std::string signedNumberText(std::uint32_t value) {
   return std::to_string(static_cast<std::int32_t>(value));
@@ -71,8 +77,12 @@ void printWalkStopped(Report& report, std::uint64_t fileSize) {
                         " before its counts do; stopped here.***");
 }
 
-void waitForKey(Report& report) { report.pause(); }
+void waitForKey(Report& report) {
+  report.pause();
+}
 
-void finishRun(Report& report) { report.pause(); }
+void finishRun(Report& report) {
+  report.pause();
+}
 
 }  // namespace report

@@ -54,23 +54,28 @@ TEST(ArchiveFields, WritesExactBytes) {
   ASSERT_TRUE(formats::writeU32(file, 4, 2));
   ASSERT_TRUE(formats::writeImageHeader(file, 8, {0x35545844, 128, 64, 128, 64, 8192}));
   file.close();
-  EXPECT_EQ(readFile(dir.file("out.spr")),
-            std::string("\xCD\xCC\x8C\x3F"
-                        "\x02\x00\x00\x00"
-                        "DXT5"
-                        "\x80\x00\x00\x00"
-                        "\x40\x00\x00\x00"
-                        "\x80\x00\x00\x00"
-                        "\x40\x00\x00\x00"
-                        "\x00\x20\x00\x00",
-                        32));
+  EXPECT_EQ(readFile(dir.file("out.spr")), std::string("\xCD\xCC\x8C\x3F"
+                                                       "\x02\x00\x00\x00"
+                                                       "DXT5"
+                                                       "\x80\x00\x00\x00"
+                                                       "\x40\x00\x00\x00"
+                                                       "\x80\x00\x00\x00"
+                                                       "\x40\x00\x00\x00"
+                                                       "\x00\x20\x00\x00",
+                                                       32));
 }
 
 TEST(TypeName, NamesEveryCode) {
   const std::pair<std::uint32_t, std::string> cases[] = {
-      {0x31545844, "DXT1"},         {0x33545844, "DXT3"},      {0x35545844, "DXT5"},
-      {21, "8.8.8.8 ARGB"},         {23, "5.6.5 RGB"},         {0, "Unknown (0)"},
-      {7, "Unknown (7)"},           {22, "Unknown (22)"},      {0x32545844, "Unknown (844388420)"},
+      {0x31545844, "DXT1"},
+      {0x33545844, "DXT3"},
+      {0x35545844, "DXT5"},
+      {21, "8.8.8.8 ARGB"},
+      {23, "5.6.5 RGB"},
+      {0, "Unknown (0)"},
+      {7, "Unknown (7)"},
+      {22, "Unknown (22)"},
+      {0x32545844, "Unknown (844388420)"},
       {4294967295u, "Unknown (4294967295)"},
   };
   for (const auto& [code, name] : cases) {
@@ -147,10 +152,8 @@ TEST(ArchiveWalk, PositionsDoNotWrapAt4GiB) {
   TempDir dir;
   // An image whose data run past 2^32: the next header must be looked for
   // there (past the end), not at a wrapped position inside the file.
-  const File file = fileWith(dir, archiveStart(1)
-                                      .u32(2)
-                                      .header(1, 0, 0, 0, 0, 0xFFFFFFFF)
-                                      .header(2, 0, 0, 0, 0, 0));
+  const File file = fileWith(
+      dir, archiveStart(1).u32(2).header(1, 0, 0, 0, 0, 0xFFFFFFFF).header(2, 0, 0, 0, 0, 0));
   const std::vector<std::string> expected = {"S1", "C2", "H1@36",
                                              "H0@" + std::to_string(36ull + 0xFFFFFFFFull + 24)};
   EXPECT_EQ(walkAll(file), expected);

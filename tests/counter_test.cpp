@@ -180,7 +180,9 @@ std::vector<Case> cases() {
   };
 }
 
-void PrintTo(const Case& c, std::ostream* out) { *out << c.title; }
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.title;
+}
 
 class CounterRun : public ::testing::TestWithParam<Case> {};
 
@@ -201,12 +203,11 @@ TEST_P(CounterRun, PrintsTheReportAndChangesNoFile) {
   EXPECT_EQ(filesAfter, c.files.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Reports, CounterRun, ::testing::ValuesIn(cases()),
-                         [](const auto& info) {
-                           std::string name;
-                           for (char ch : info.param.title) name += std::isalnum(ch) ? ch : '_';
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Reports, CounterRun, ::testing::ValuesIn(cases()), [](const auto& info) {
+  std::string name;
+  for (char ch : info.param.title) name += std::isalnum(ch) ? ch : '_';
+  return name;
+});
 
 TEST(CounterRun, MissingFileIsCreatedEmptyAndListsNothing) {
   TempDir dir;

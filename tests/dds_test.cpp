@@ -1,8 +1,7 @@
 #include "formats/dds.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -128,16 +127,16 @@ TEST(ImageFileClassify, FourCCFirstThenWholeFlags) {
     std::uint32_t flags;
     std::optional<std::uint32_t> typeCode;
   } cases[] = {
-      {0x31545844, 0x40, 0x31545844},       // DXT1 whatever the flags
-      {0x33545844, 0x4, 0x33545844},        // DXT3
-      {0x35545844, 0, 0x35545844},          // DXT5
-      {0x32545844, 0x4, std::nullopt},      // DXT2
-      {0, 0x41, 21},                        // 8.8.8.8 ARGB
-      {0, 0x40, 23},                        // 5.6.5 RGB
-      {0, 0x41 | 0x20000, std::nullopt},    // an extra bit does not classify
-      {0, 0x4, std::nullopt},               // FourCC flag with no FourCC
-      {0, 0, std::nullopt},                 // an empty file
-      {0x30315844, 0x4, std::nullopt},      // "DX10"
+      {0x31545844, 0x40, 0x31545844},     // DXT1 whatever the flags
+      {0x33545844, 0x4, 0x33545844},      // DXT3
+      {0x35545844, 0, 0x35545844},        // DXT5
+      {0x32545844, 0x4, std::nullopt},    // DXT2
+      {0, 0x41, 21},                      // 8.8.8.8 ARGB
+      {0, 0x40, 23},                      // 5.6.5 RGB
+      {0, 0x41 | 0x20000, std::nullopt},  // an extra bit does not classify
+      {0, 0x4, std::nullopt},             // FourCC flag with no FourCC
+      {0, 0, std::nullopt},               // an empty file
+      {0x30315844, 0x4, std::nullopt},    // "DX10"
   };
   for (const auto& c : cases) {
     ImageFileFields fields;
@@ -145,6 +144,70 @@ TEST(ImageFileClassify, FourCCFirstThenWholeFlags) {
     fields.pixelFormatFlags = c.flags;
     EXPECT_EQ(formats::dds::classifyImageFile(fields), c.typeCode)
         << std::hex << c.fourCC << " " << c.flags;
+  }
+}
+
+TEST(ImageFileClassify, UncompressedFieldsThatContradictTheFlagsAreRefused) {
+  const struct {
+    std::uint32_t flags, bits, red, green, blue, alpha;
+    std::optional<std::uint32_t> typeCode;
+  } cases[] = {
+      {0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 21},  // as the converter writes it
+      {0x41, 0, 0, 0, 0, 0, 21},                           // nothing given
+      {0x41, 32, 0, 0, 0, 0, 21},
+      {0x41, 24, 0, 0, 0, 0, std::nullopt},                          // 24-bit
+      {0x41, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, std::nullopt},  // ABGR
+      {0x40, 16, 0xF800, 0x07E0, 0x1F, 0, 23},
+      {0x40, 0, 0, 0, 0, 0, 23},
+      {0x40, 24, 0xFF0000, 0xFF00, 0xFF, 0, std::nullopt},  // 24-bit RGB
+      {0x40, 32, 0xFF0000, 0xFF00, 0xFF, 0, std::nullopt},  // 32-bit XRGB
+      {0x40, 16, 0x7C00, 0x03E0, 0x1F, 0, std::nullopt},    // 5.5.5
+      {0x40, 16, 0xF800, 0x07E0, 0x1F, 0x1, std::nullopt},  // an alpha mask
+  };
+  for (const auto& c : cases) {
+    ImageFileFields fields;
+    fields.pixelFormatFlags = c.flags;
+    fields.rgbBitCount = c.bits;
+    fields.redMask = c.red;
+    fields.greenMask = c.green;
+    fields.blueMask = c.blue;
+    fields.alphaMask = c.alpha;
+    EXPECT_EQ(formats::dds::classifyImageFile(fields), c.typeCode)
+        << std::hex << c.flags << " " << std::dec << c.bits << " " << std::hex << c.red;
+  }
+}
+
+TEST(ImageFileDataSize, LinearSizeUnlessTheFlagsSayPitch) {
+  constexpr std::uint32_t kPitchFlags = 0x100F;    // caps, height, width, pitch, pixel format
+  constexpr std::uint32_t kLinearFlags = 0x81007;  // as the converter writes it
+  const struct {
+    std::uint32_t headerFlags, typeCode, width, height, linearSize;
+    std::optional<std::uint32_t> dataSize;
+  } cases[] = {
+      {kLinearFlags, 21, 64, 32, 8192, 8192},
+      {0, 21, 64, 32, 77, 77},                     // no flags: the field as it is
+      {kLinearFlags | 0x8, 21, 64, 32, 256, 256},  // both bits: linear size wins
+      {kPitchFlags, 21, 64, 32, 256, 8192},
+      {kPitchFlags, 23, 64, 32, 128, 4096},
+      {kPitchFlags, 0x31545844, 64, 32, 0, 1024},  // 16 x 8 blocks of 8 bytes
+      {kPitchFlags, 0x33545844, 64, 32, 0, 2048},
+      {kPitchFlags, 0x35545844, 1, 1, 0, 16},  // at least one block
+      {kPitchFlags, 0x31545844, 5, 0, 0, 16},  // 2 x 1 blocks
+      {kPitchFlags, 21, 0, 32, 0, 0},
+      {kPitchFlags, 21, 32768, 32768, 0, std::nullopt},  // 4 GiB
+      {kPitchFlags, 21, 32768, 32767, 0, 0xFFFE0000u},
+      {kPitchFlags, 0x35545844, 0xFFFFFFFF, 0xFFFFFFFF, 0, std::nullopt},
+      {kPitchFlags, 23, 0xFFFFFFFF, 0xFFFFFFFF, 0, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    ImageFileFields fields;
+    fields.headerFlags = c.headerFlags;
+    fields.width = c.width;
+    fields.height = c.height;
+    fields.linearSize = c.linearSize;
+    EXPECT_EQ(formats::dds::imageDataSize(fields, c.typeCode), c.dataSize)
+        << std::hex << c.headerFlags << " " << c.typeCode << std::dec << " " << c.width << "x"
+        << c.height;
   }
 }
 

@@ -1,8 +1,7 @@
 // Zerbolt's start-up and extraction, run as users run it, against reports and
 // files written out by hand.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -41,7 +40,9 @@ struct Case {
   Files written;  // files the run creates or changes, with their bytes after it
 };
 
-void PrintTo(const Case& c, std::ostream* out) { *out << c.title; }
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.title;
+}
 
 std::string emptyArchiveReport(const std::string& name) {
   return "Zerbolt - " + name + "\r\nNumber of section(s) in " + name +
@@ -192,10 +193,16 @@ std::vector<Case> extractionCases() {
                           .header(4294967295u, 0, 0, 0, 0, 0)},
         {"units-1-1.dds", dxtFileHeader("DXT1", 4, 4, 8) + ramp(8)}}},
 
-      {"no sections", {{"units.spr", archiveStart(0)}}, {"units.spr"},
-       emptyArchiveReport("units.spr"), {{"units.rep", Bytes().u32(0)}}},
+      {"no sections",
+       {{"units.spr", archiveStart(0)}},
+       {"units.spr"},
+       emptyArchiveReport("units.spr"),
+       {{"units.rep", Bytes().u32(0)}}},
 
-      {"missing archive", {}, {"units.spr"}, emptyArchiveReport("units.spr"),
+      {"missing archive",
+       {},
+       {"units.spr"},
+       emptyArchiveReport("units.spr"),
        {{"units.spr", ""}, {"units.rep", Bytes().u32(0)}}},
 
       {"a section of no images",
@@ -257,12 +264,8 @@ std::vector<Case> extractionCases() {
            "2 image(s) in units.spr\r\n"
            " \r\n"
            "Done!\r\n",
-       {{"units.rep", Bytes()
-                          .u32(2)
-                          .u32(2)
-                          .header(0x31545844, 0, 0, 4, 4, 16)
-                          .header(0, 0, 0, 0, 0, 0)
-                          .u32(0)},
+       {{"units.rep",
+         Bytes().u32(2).u32(2).header(0x31545844, 0, 0, 4, 4, 16).header(0, 0, 0, 0, 0, 0).u32(0)},
         {"units-1-1.dds", dxtFileHeader("DXT1", 4, 4, 16) + "12345678" + std::string(8, '\0')}}},
   };
 }
@@ -282,10 +285,14 @@ void runCase(const Case& c) {
 }
 
 class StartUp : public ::testing::TestWithParam<Case> {};
-TEST_P(StartUp, ChoosesTheModeByTheNameEnding) { runCase(GetParam()); }
+TEST_P(StartUp, ChoosesTheModeByTheNameEnding) {
+  runCase(GetParam());
+}
 
 class Extraction : public ::testing::TestWithParam<Case> {};
-TEST_P(Extraction, WritesTheReportIndexAndImageFiles) { runCase(GetParam()); }
+TEST_P(Extraction, WritesTheReportIndexAndImageFiles) {
+  runCase(GetParam());
+}
 
 std::string testName(const ::testing::TestParamInfo<Case>& info) {
   std::string name;
@@ -298,7 +305,8 @@ INSTANTIATE_TEST_SUITE_P(Archives, Extraction, ::testing::ValuesIn(extractionCas
 
 TEST(ExtractionLimits, HugeDeclaredSizeFinishesWithoutFillingTheDisk) {
   TempDir dir;
-  writeFile(dir.file("units.spr"), archiveStart(1).u32(1).header(0x31545844, 0, 0, 0, 0, 0xFFFFFFFF));
+  writeFile(dir.file("units.spr"),
+            archiveStart(1).u32(1).header(0x31545844, 0, 0, 0, 0, 0xFFFFFFFF));
   const auto result = runProgram(ZERBOLT_PATH, {"units.spr"}, dir.path().string(), 10);
   ASSERT_FALSE(result.timedOut);
   EXPECT_TRUE(result.output.ends_with("1 image(s) in units.spr\r\n \r\nDone!\r\n"));
@@ -326,8 +334,8 @@ TEST(ExtractionLimits, CountsFarPastTheEndStopAndTheIndexHoldsWhatWasWalked) {
 TEST(ExtractionFailures, FilesThatCannotBeWrittenAreReported) {
   const std::string archive =
       archiveStart(1).u32(2).image(0x31545844, 0, 0, 4, 4, ramp(8)).image(21, 0, 0, 1, 1, "ARGB");
-  const std::string table = std::string(kHeader) +
-                            "1   0        0         4      4       8         DXT1\r\n";
+  const std::string table =
+      std::string(kHeader) + "1   0        0         4      4       8         DXT1\r\n";
   const std::string secondRow = "2   0        0         1      1       4         8.8.8.8 ARGB\r\n";
   const struct {
     std::vector<std::string> blocked;

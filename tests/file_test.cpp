@@ -1,12 +1,11 @@
 #include "formats/file.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 
@@ -162,6 +161,37 @@ TEST(CopyRange, CopiesAcrossChunksAndZeroFillsWhatTheSourceLacks) {
     EXPECT_EQ(to.size(), expected.size()) << c.size << " " << c.sourceBytes;
     EXPECT_TRUE(to == expected) << c.size << " " << c.sourceBytes << " " << c.oldBytes;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PendingFile, AppearsOnlyWhenCommitted) {
+  TempDir dir;
+  const std::string target = dir.file("units(new).spr");
+  writeFile(target, "older archive");
+  {
+    formats::PendingFile pending(target);
+    ASSERT_TRUE(pending.isOpen());
+    ASSERT_TRUE(pending.file().write(0, "new", 3));
+  }
+  EXPECT_EQ(readFile(target), "older archive");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  {
+    formats::PendingFile pending(target);
+    ASSERT_TRUE(pending.file().write(0, "new", 3));
+    EXPECT_TRUE(pending.commit());
+  }
+  EXPECT_EQ(readFile(target), "new");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(PendingFile, FailsWhereNoFileCanBeMade) {
+  TempDir dir;
+  formats::PendingFile pending(dir.file("no-such-dir/units(new).spr"));
+  EXPECT_FALSE(pending.isOpen());
+  EXPECT_FALSE(pending.commit());
 }
 
 }  // namespace

@@ -39,7 +39,8 @@ TEST(IndexWriter, ReportsAFileThatCannotBeWritten) {
 
 TEST(IndexReader, ReadsBackWhatWasWrittenAndZerosPastTheCut) {
   TempDir dir;
-  const std::string full = Bytes().u32(1).u32(2).header(21, 1, 2, 3, 4, 5).header(23, 6, 7, 8, 9, 10);
+  const std::string full =
+      Bytes().u32(1).u32(2).header(21, 1, 2, 3, 4, 5).header(23, 6, 7, 8, 9, 10);
   for (std::size_t length = 0; length <= full.size(); ++length) {
     writeFile(dir.file("units.rep"), full.substr(0, length));
     const File file = File::open(dir.file("units.rep"));

@@ -1,5 +1,7 @@
 // The pause on a terminal: Quandrel under a pseudo-terminal, with keys typed
 // into it as a user would.
+#include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -7,10 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
-#include <fcntl.h>
 #include <string>
 #include <thread>
 
@@ -26,7 +25,9 @@ using testing_support::writeFile;
 
 // One image of unknown type: the run pauses twice, once for the image and
 // once at its end.
-std::string archiveWithTwoPauses() { return archiveStart(1).u32(1).header(7, 0, 0, 0, 0, 0); }
+std::string archiveWithTwoPauses() {
+  return archiveStart(1).u32(1).header(7, 0, 0, 0, 0, 0);
+}
 
 class TerminalRun {
  public:

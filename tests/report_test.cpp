@@ -70,11 +70,17 @@ TEST(ReportPieces, ImageRows) {
     const char* row;
   } cases[] = {
       // image 3, DXT5, RFWidth 128, RFHeight 64, width 128, height 64, 8192 bytes
-      {3, {0x35545844, 128, 64, 128, 64, 8192}, "DXT5",
+      {3,
+       {0x35545844, 128, 64, 128, 64, 8192},
+       "DXT5",
        "3   128      64        128    64      8192      DXT5\r\n"},
-      {1000, {21, 1, 2, 3, 4, 5}, "8.8.8.8 ARGB",
+      {1000,
+       {21, 1, 2, 3, 4, 5},
+       "8.8.8.8 ARGB",
        "10001        2         3      4       5         8.8.8.8 ARGB\r\n"},
-      {1, {7, 0, 0, 0, 0, 4294967295u}, "Unknown (7)",
+      {1,
+       {7, 0, 0, 0, 0, 4294967295u},
+       "Unknown (7)",
        "1   0        0         0      0       4294967295Unknown (7)\r\n"},
   };
   for (const auto& c : cases) {

@@ -45,14 +45,10 @@ TEST(HeaderTemplates, DecodeToTheThreeHeaders) {
   const formats::dds::HeaderTemplates templates = converter::decodeTemplates();
   EXPECT_EQ(templates.dxt,
             expectedTemplate(Bytes().u32(0x4).raw(std::string("DXT\0", 4)).fill(20, '\0')));
-  EXPECT_EQ(templates.rgb565, expectedTemplate(Bytes()
-                                                   .u32(0x40)
-                                                   .u32(0)
-                                                   .u32(16)
-                                                   .u32(0x0000F800)
-                                                   .u32(0x000007E0)
-                                                   .u32(0x0000001F)
-                                                   .u32(0)));
+  EXPECT_EQ(
+      templates.rgb565,
+      expectedTemplate(
+          Bytes().u32(0x40).u32(0).u32(16).u32(0x0000F800).u32(0x000007E0).u32(0x0000001F).u32(0)));
   EXPECT_EQ(templates.argb8888, expectedTemplate(Bytes()
                                                      .u32(0x41)
                                                      .u32(0)

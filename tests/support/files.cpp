@@ -25,9 +25,8 @@ std::map<std::string, std::string> listFiles(const std::filesystem::path& direct
   for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
     if (!entry.is_regular_file()) continue;
     const std::string name = entry.path().lexically_relative(directory).string();
-    files[name] = entry.file_size() > maxBytes
-                      ? "<" + std::to_string(entry.file_size()) + " bytes>"
-                      : readFile(entry.path().string());
+    files[name] = entry.file_size() > maxBytes ? "<" + std::to_string(entry.file_size()) + " bytes>"
+                                               : readFile(entry.path().string());
   }
   return files;
 }

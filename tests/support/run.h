@@ -7,7 +7,7 @@
 namespace testing_support {
 
 struct RunResult {
-  std::string output;  // standard output, byte for byte
+  std::string output;   // standard output, byte for byte
   int exitStatus = -1;  // -1 when the program did not exit normally
   bool timedOut = false;
 };
