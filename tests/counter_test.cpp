@@ -10,6 +10,7 @@
 #include "support/bytes.h"
 #include "support/files.h"
 #include "support/run.h"
+#include "support/run_case.h"
 
 namespace {
 
@@ -23,12 +24,7 @@ using testing_support::writeFile;
 
 constexpr const char* kHeader = "#   RFWidth? RFHeight? Width  Height  DataSize  Type\r\n";
 
-struct Case {
-  std::string title;
-  std::map<std::string, std::string> files;  // created in the run's directory
-  std::vector<std::string> arguments;
-  std::string expected;
-};
+using Case = testing_support::RunCase;
 
 std::vector<Case> cases() {
   using std::string;
@@ -180,34 +176,14 @@ std::vector<Case> cases() {
   };
 }
 
-void PrintTo(const Case& c, std::ostream* out) {
-  *out << c.title;
-}
-
 class CounterRun : public ::testing::TestWithParam<Case> {};
 
 TEST_P(CounterRun, PrintsTheReportAndChangesNoFile) {
-  const Case& c = GetParam();
-  TempDir dir;
-  for (const auto& [name, bytes] : c.files) writeFile(dir.file(name), bytes);
-  const auto result = runProgram(QUANDREL_PATH, c.arguments, dir.path().string());
-  EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(result.output, c.expected);
-  std::size_t filesAfter = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-    ++filesAfter;
-    const std::string name = entry.path().filename().string();
-    ASSERT_TRUE(c.files.count(name)) << "created " << name;
-    EXPECT_EQ(readFile(entry.path().string()), c.files.at(name)) << "changed " << name;
-  }
-  EXPECT_EQ(filesAfter, c.files.size());
+  testing_support::expectRun(QUANDREL_PATH, GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Reports, CounterRun, ::testing::ValuesIn(cases()), [](const auto& info) {
-  std::string name;
-  for (char ch : info.param.title) name += std::isalnum(ch) ? ch : '_';
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Reports, CounterRun, ::testing::ValuesIn(cases()),
+                         testing_support::caseName);
 
 TEST(CounterRun, MissingFileIsCreatedEmptyAndListsNothing) {
   TempDir dir;

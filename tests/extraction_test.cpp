@@ -11,6 +11,7 @@
 #include "support/bytes.h"
 #include "support/files.h"
 #include "support/run.h"
+#include "support/run_case.h"
 
 namespace {
 
@@ -25,24 +26,14 @@ using testing_support::runProgram;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-using Files = std::map<std::string, std::string>;
+using testing_support::Files;
 
 constexpr const char* kHeader = "#   RFWidth? RFHeight? Width  Height  DataSize  Type\r\n";
 constexpr const char* kDragMessage = "Layer 8 Error: Drag a .spr file onto Zerbolt.exe\r\n";
 constexpr const char* kWrongType =
     "Layer 8 Error: Wrong filetype. Zerbolt only accepts .spr or .rep files.\r\n";
 
-struct Case {
-  std::string title;
-  Files before;  // the run's directory before it
-  std::vector<std::string> arguments;
-  std::string expected;
-  Files written;  // files the run creates or changes, with their bytes after it
-};
-
-void PrintTo(const Case& c, std::ostream* out) {
-  *out << c.title;
-}
+using Case = testing_support::RunCase;
 
 std::string emptyArchiveReport(const std::string& name) {
   return "Zerbolt - " + name + "\r\nNumber of section(s) in " + name +
@@ -270,38 +261,20 @@ std::vector<Case> extractionCases() {
   };
 }
 
-void runCase(const Case& c) {
-  TempDir dir;
-  for (const auto& [name, bytes] : c.before) {
-    std::filesystem::create_directories((dir.path() / name).parent_path());
-    writeFile(dir.file(name), bytes);
-  }
-  const auto result = runProgram(ZERBOLT_PATH, c.arguments, dir.path().string());
-  EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(result.output, c.expected);
-  Files expectedFiles = c.before;
-  for (const auto& [name, bytes] : c.written) expectedFiles[name] = bytes;
-  EXPECT_EQ(listFiles(dir.path()), expectedFiles);
-}
-
 class StartUp : public ::testing::TestWithParam<Case> {};
 TEST_P(StartUp, ChoosesTheModeByTheNameEnding) {
-  runCase(GetParam());
+  testing_support::expectRun(ZERBOLT_PATH, GetParam());
 }
 
 class Extraction : public ::testing::TestWithParam<Case> {};
 TEST_P(Extraction, WritesTheReportIndexAndImageFiles) {
-  runCase(GetParam());
+  testing_support::expectRun(ZERBOLT_PATH, GetParam());
 }
 
-std::string testName(const ::testing::TestParamInfo<Case>& info) {
-  std::string name;
-  for (char ch : info.param.title) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Arguments, StartUp, ::testing::ValuesIn(startupCases()), testName);
-INSTANTIATE_TEST_SUITE_P(Archives, Extraction, ::testing::ValuesIn(extractionCases()), testName);
+INSTANTIATE_TEST_SUITE_P(Arguments, StartUp, ::testing::ValuesIn(startupCases()),
+                         testing_support::caseName);
+INSTANTIATE_TEST_SUITE_P(Archives, Extraction, ::testing::ValuesIn(extractionCases()),
+                         testing_support::caseName);
 
 TEST(ExtractionLimits, HugeDeclaredSizeFinishesWithoutFillingTheDisk) {
   TempDir dir;

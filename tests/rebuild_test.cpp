@@ -11,6 +11,7 @@
 #include "support/bytes.h"
 #include "support/files.h"
 #include "support/run.h"
+#include "support/run_case.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ using testing_support::runProgram;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-using Files = std::map<std::string, std::string>;
+using testing_support::Files;
 
 constexpr const char* kAborted = "Zerbolt Aborted!\r\n";
 constexpr const char* kUnconvertibleReason =
@@ -67,17 +68,7 @@ std::string ddsBytes(const Dds& d) {
       .str();
 }
 
-struct Case {
-  std::string title;
-  Files before;
-  std::string argument;
-  std::string expected;
-  Files written;  // files created or changed by the run
-};
-
-void PrintTo(const Case& c, std::ostream* out) {
-  *out << c.title;
-}
+using Case = testing_support::RunCase;
 
 std::string start(const std::string& base, std::uint32_t sections) {
   return "Zerbolt - " + base + ".rep\r\nNumber of section(s) to be put in " + base +
@@ -133,7 +124,7 @@ std::vector<Case> cases() {
   return {
       {"the worked run",
        workedRunFiles(),
-       "units.rep",
+       {"units.rep"},
        start("units", 2) + kWorkedSectionOne +
            "Section 2 : 1 Images\r\n"
            "Image width changed\r\n"
@@ -152,7 +143,7 @@ std::vector<Case> cases() {
          files.erase("units-2-1.dds");
          return files;
        }(),
-       "units.rep",
+       {"units.rep"},
        start("units", 2) + kWorkedSectionOne + "Section 2 : 1 Images\r\n" +
            " \r\nMissing File units-2-1.dds\r\n\r\n" + kAborted,
        {}},
@@ -164,20 +155,20 @@ std::vector<Case> cases() {
          files["units(new).spr"] = "the good archive of an earlier rebuild";
          return files;
        }(),
-       "units.rep",
+       {"units.rep"},
        start("units", 2) + "Section 1 : 2 Images\r\n" + unconvertible("units-1-2.dds"),
        {}},
 
       {"only the height changed",
        oneImage(dxt1Index, dxtFileHeader("DXT1", 16, 64, 1024) + ramp(1024)),
-       "units.rep",
+       {"units.rep"},
        oneImageReport("Image height changed\r\n"),
        {{"units(new).spr",
          oneImageArchive(Bytes().header(0x31545844, 5, 6, 64, 16, 1024), ramp(1024))}}},
 
       {"only the width changed",
        oneImage(dxt1Index, dxtFileHeader("DXT1", 32, 128, 1024) + ramp(1024)),
-       "units.rep",
+       {"units.rep"},
        oneImageReport("Image width changed\r\n"),
        {{"units(new).spr",
          oneImageArchive(Bytes().header(0x31545844, 5, 6, 128, 32, 1024), ramp(1024))}}},
@@ -185,7 +176,7 @@ std::vector<Case> cases() {
       {"size decreased",
        oneImage(Bytes().header(0x35545844, 0, 0, 64, 32, 8192),
                 dxtFileHeader("DXT5", 32, 64, 2048) + ramp(2048)),
-       "units.rep",
+       {"units.rep"},
        oneImageReport("Image size decreased by 6144 bytes\r\n"),
        {{"units(new).spr",
          oneImageArchive(Bytes().header(0x35545844, 0, 0, 64, 32, 2048), ramp(2048))}}},
@@ -193,7 +184,7 @@ std::vector<Case> cases() {
       {"size increased",
        oneImage(Bytes().header(0x35545844, 0, 0, 64, 32, 2048),
                 dxtFileHeader("DXT5", 32, 64, 8192) + ramp(8192)),
-       "units.rep",
+       {"units.rep"},
        oneImageReport("Image size increased by 6144 bytes\r\n"),
        {{"units(new).spr",
          oneImageArchive(Bytes().header(0x35545844, 0, 0, 64, 32, 8192), ramp(8192))}}},
@@ -201,21 +192,21 @@ std::vector<Case> cases() {
       {"FourCC DXT1 with RGB flags is DXT1",
        oneImage(dxt1Index,
                 ddsBytes({0x00081007, 32, 64, 1024, 0x40, "DXT1", 0, 0, 0, 0, 0, ramp(1024)})),
-       "units.rep",
+       {"units.rep"},
        oneImageReport(""),
        {{"units(new).spr", oneImageArchive(dxt1Index, ramp(1024))}}},
 
       {"DXT2 is refused",
        oneImage(dxt1Index,
                 ddsBytes({0x00081007, 32, 64, 1024, 0x4, "DXT2", 0, 0, 0, 0, 0, ramp(1024)})),
-       "units.rep",
+       {"units.rep"},
        start("units", 1) + "Section 1 : 1 Images\r\n" + unconvertible("units-1-1.dds"),
        {}},
 
       {"flags 0x41 without FourCC is 8.8.8.8 ARGB",
        oneImage(dxt1Index, ddsBytes({0x00081007, 32, 64, 8192, 0x41, std::string(4, '\0'), 0, 0, 0,
                                      0, 0, ramp(8192)})),
-       "units.rep",
+       {"units.rep"},
        oneImageReport(" \r\nImage units-1-1 format changed.\r\nDXT1==>8.8.8.8 ARGB\r\n"
                       "Image size increased by 7168 bytes\r\n"),
        {{"units(new).spr", oneImageArchive(Bytes().header(21, 5, 6, 64, 32, 8192), ramp(8192))}}},
@@ -224,34 +215,34 @@ std::vector<Case> cases() {
        oneImage(
            Bytes().header(23, 0, 0, 4, 4, 32),
            ddsBytes({0x00081007, 4, 4, 32, 0x40, std::string(4, '\0'), 0, 0, 0, 0, 0, ramp(32)})),
-       "units.rep",
+       {"units.rep"},
        oneImageReport(""),
        {{"units(new).spr", oneImageArchive(Bytes().header(23, 0, 0, 4, 4, 32), ramp(32))}}},
 
       {"8.8.8.8 ARGB resaved as 5.6.5 RGB",
        oneImage(Bytes().header(21, 0, 0, 16, 16, 1024), rgb565FileHeader(16, 16, 512) + ramp(512)),
-       "units.rep",
+       {"units.rep"},
        oneImageReport(" \r\nImage units-1-1 format changed.\r\n8.8.8.8 ARGB==>5.6.5 RGB\r\n"
                       "Image size decreased by 512 bytes\r\n"),
        {{"units(new).spr", oneImageArchive(Bytes().header(23, 0, 0, 16, 16, 512), ramp(512))}}},
 
       {"an empty image file is refused",
        oneImage(dxt1Index, ""),
-       "units.rep",
+       {"units.rep"},
        start("units", 1) + "Section 1 : 1 Images\r\n" + unconvertible("units-1-1.dds"),
        {}},
 
       {"bytes past the linear size are ignored",
        oneImage(Bytes().header(0x33545844, 0, 0, 4, 4, 16),
                 dxtFileHeader("DXT3", 4, 4, 16) + ramp(16) + "smaller mipmap levels"),
-       "units.rep",
+       {"units.rep"},
        oneImageReport(""),
        {{"units(new).spr", oneImageArchive(Bytes().header(0x33545844, 0, 0, 4, 4, 16), ramp(16))}}},
 
       {"bytes the image file lacks are zeros",
        oneImage(Bytes().header(0x33545844, 0, 0, 4, 4, 16),
                 dxtFileHeader("DXT3", 4, 4, 16) + "12345"),
-       "units.rep",
+       {"units.rep"},
        oneImageReport(""),
        {{"units(new).spr", oneImageArchive(Bytes().header(0x33545844, 0, 0, 4, 4, 16),
                                            "12345" + std::string(11, '\0'))}}},
@@ -259,20 +250,20 @@ std::vector<Case> cases() {
       {"a section of no images",
        {{"units.rep", Bytes().u32(2).u32(1).header(21, 1, 1, 1, 1, 4).u32(0)},
         {"units-1-1.dds", argbFileHeader(1, 1, 4) + "ARGB"}},
-       "units.rep",
+       {"units.rep"},
        start("units", 2) + "Section 1 : 1 Images\r\nSection 2 : 0 Images\r\n" + kDone,
        {{"units(new).spr", archiveStart(2).u32(1).image(21, 1, 1, 1, 1, "ARGB").u32(0)}}},
 
       {"a missing index",
        {},
-       "units.rep",
+       {"units.rep"},
        start("units", 0) + kDone,
        {{"units.rep", ""}, {"units(new).spr", archiveStart(0)}}},
 
       {"upper-case name",
        {{"UNITS.rep", Bytes().u32(1).u32(1).header(21, 1, 1, 1, 1, 4)},
         {"UNITS-1-1.dds", argbFileHeader(1, 1, 4) + "ARGB"}},
-       "UNITS.REP",
+       {"UNITS.REP"},
        "Zerbolt - UNITS.REP\r\nNumber of section(s) to be put in UNITS(new).spr: 1\r\n"
        "Section 1 : 1 Images\r\n" +
            std::string(kDone),
@@ -280,7 +271,7 @@ std::vector<Case> cases() {
 
       {"a row pitch in place of the linear size",
        oneImage(Bytes().header(21, 0, 0, 64, 32, 8192), ddsBytes(pitchArgb)),
-       "units.rep",
+       {"units.rep"},
        oneImageReport(""),
        {{"units(new).spr", oneImageArchive(Bytes().header(21, 0, 0, 64, 32, 8192), ramp(8192))}}},
 
@@ -288,13 +279,13 @@ std::vector<Case> cases() {
        oneImage(Bytes().header(23, 0, 0, 4, 4, 32),
                 ddsBytes({0x0000100F, 4, 4, 12, 0x40, std::string(4, '\0'), 24, 0xFF0000, 0xFF00,
                           0xFF, 0, ramp(48)})),
-       "units.rep",
+       {"units.rep"},
        start("units", 1) + "Section 1 : 1 Images\r\n" + unconvertible("units-1-1.dds"),
        {}},
 
       {"an unknown indexed type keeps its name",
        oneImage(Bytes().header(7, 0, 0, 4, 4, 8), dxtFileHeader("DXT1", 4, 4, 8) + ramp(8)),
-       "units.rep",
+       {"units.rep"},
        oneImageReport(" \r\nImage units-1-1 format changed.\r\nUnknown (7)==>DXT1\r\n"),
        {{"units(new).spr", oneImageArchive(Bytes().header(0x31545844, 0, 0, 4, 4, 8), ramp(8))}}},
   };
@@ -303,22 +294,10 @@ std::vector<Case> cases() {
 class Rebuild : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Rebuild, PrintsTheReportAndWritesTheArchive) {
-  const Case& c = GetParam();
-  TempDir dir;
-  for (const auto& [name, bytes] : c.before) writeFile(dir.file(name), bytes);
-  const auto result = runProgram(ZERBOLT_PATH, {c.argument}, dir.path().string());
-  EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(result.output, c.expected);
-  Files expectedFiles = c.before;
-  for (const auto& [name, bytes] : c.written) expectedFiles[name] = bytes;
-  EXPECT_EQ(listFiles(dir.path()), expectedFiles);
+  testing_support::expectRun(ZERBOLT_PATH, GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Indexes, Rebuild, ::testing::ValuesIn(cases()), [](const auto& info) {
-  std::string name;
-  for (char ch : info.param.title) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Indexes, Rebuild, ::testing::ValuesIn(cases()), testing_support::caseName);
 
 TEST(RebuildFailures, ArchiveThatCannotBePutInPlaceIsReported) {
   TempDir dir;
