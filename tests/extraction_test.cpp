@@ -51,10 +51,25 @@ std::vector<Case> startupCases() {
       {"name too short", {}, {"D:\\mods\\a.sp"}, kWrongType, {}},
       {"two letters", {}, {"pr"}, kWrongType, {}},
       {"directory prefix with backslashes",
-       {{"D:\\mods\\units.spr", empty}},
-       {"D:\\mods\\units.spr"},
+       {{"my mods\\units.spr", empty}},
+       {"my mods\\units.spr"},
        emptyArchiveReport("units.spr"),
-       {{"D:\\mods\\units.rep", Bytes().u32(0)}}},
+       {{"my mods\\units.rep", Bytes().u32(0)}}},
+      {"a space and a letter outside ASCII",
+       {{"Zo\xC3\xAB's units.spr", archiveStart(1).u32(1).image(23, 0, 0, 1, 1, "RG")}},
+       {"Zo\xC3\xAB's units.spr"},
+       std::string("Zerbolt - Zo\xC3\xAB's units.spr\r\n"
+                   "Number of section(s) in Zo\xC3\xAB's units.spr: 1\r\n"
+                   " \r\n"
+                   "Number of image(s) in section 1: 1\r\n") +
+           kHeader +
+           "1   0        0         1      1       2         5.6.5 RGB\r\n"
+           " \r\n"
+           "1 image(s) in Zo\xC3\xAB's units.spr\r\n"
+           " \r\n"
+           "Done!\r\n",
+       {{"Zo\xC3\xAB's units.rep", Bytes().u32(1).u32(1).header(23, 0, 0, 1, 1, 2)},
+        {"Zo\xC3\xAB's units-1-1.dds", rgb565FileHeader(1, 1, 2) + "RG"}}},
       {"forward slashes belong to the name",
        {{"mods/units.spr", empty}},
        {"mods/units.spr", "other.spr"},

@@ -15,6 +15,7 @@
 
 #include "support/bytes.h"
 #include "support/files.h"
+#include "support/windows.h"
 
 namespace {
 
@@ -95,7 +96,17 @@ class TerminalRun {
   std::string output_;
 };
 
-TEST(Pause, WaitsForAKeyAndOneKeyEndsOnePause) {
+class Pause : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (testing_support::windowsProgramsDir()) {
+      GTEST_SKIP() << "the terminal pause is the POSIX console's; under Wine standard input is "
+                      "no Windows console";
+    }
+  }
+};
+
+TEST_F(Pause, WaitsForAKeyAndOneKeyEndsOnePause) {
   TempDir dir;
   writeFile(dir.file("units.spr"), archiveWithTwoPauses());
   TerminalRun run(dir.path().string(), "");
@@ -108,7 +119,7 @@ TEST(Pause, WaitsForAKeyAndOneKeyEndsOnePause) {
   EXPECT_EQ(run.exitStatus(), 0);
 }
 
-TEST(Pause, KeysTypedAheadEndOnePauseOnly) {
+TEST_F(Pause, KeysTypedAheadEndOnePauseOnly) {
   // Several letters, and a special key that sends an escape sequence.
   for (const std::string& typedAhead : {std::string("abc"), std::string("\x1b[A")}) {
     TempDir dir;
@@ -121,7 +132,7 @@ TEST(Pause, KeysTypedAheadEndOnePauseOnly) {
   }
 }
 
-TEST(Pause, TerminalSettingsComeBackWhenInterrupted) {
+TEST_F(Pause, TerminalSettingsComeBackWhenInterrupted) {
   TempDir dir;
   writeFile(dir.file("units.spr"), archiveWithTwoPauses());
   TerminalRun run(dir.path().string(), "");

@@ -1,5 +1,7 @@
 #include "support/files.h"
 
+#include "support/windows.h"
+
 #include <stdlib.h>
 
 #include <fstream>
@@ -9,7 +11,12 @@
 namespace testing_support {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "spritetest-XXXXXX").string();
+  std::filesystem::path root = std::filesystem::temp_directory_path();
+  if (windowsProgramsDir()) {
+    root = wineScratchRoot();
+    std::filesystem::create_directories(root);
+  }
+  std::string pattern = (root / "spritetest-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }

@@ -9,6 +9,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <optional>
+
+#include "support/windows.h"
 
 extern char** environ;
 
@@ -19,6 +23,29 @@ double now() {
   timespec t{};
   clock_gettime(CLOCK_MONOTONIC, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// The command line that runs `program`: the program itself, or its .exe
+// under Wine.
+std::vector<std::string> commandFor(const std::string& program) {
+  const std::optional<std::string> windowsDir = windowsProgramsDir();
+  if (!windowsDir) return {program};
+  const std::string name = std::filesystem::path(program).filename().string();
+  return {"wine", (std::filesystem::path(*windowsDir) / (name + ".exe")).string()};
+}
+
+// This process's environment, with what Wine needs put over it.
+std::vector<std::string> environmentFor() {
+  std::vector<std::string> entries;
+  for (char** entry = environ; *entry != nullptr; ++entry) entries.emplace_back(*entry);
+  if (windowsProgramsDir()) {
+    for (const std::string& setting : wineEnvironment()) {
+      const std::string name = setting.substr(0, setting.find('=') + 1);
+      std::erase_if(entries, [&name](const std::string& e) { return e.starts_with(name); });
+      entries.push_back(setting);
+    }
+  }
+  return entries;
 }
 
 }  // namespace
@@ -35,13 +62,18 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
   posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
 
+  std::vector<std::string> command = commandFor(program);
+  command.insert(command.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  for (std::string& word : command) argv.push_back(word.data());
   argv.push_back(nullptr);
+  std::vector<std::string> environment = environmentFor();
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
 
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(pipeFds[1]);
   if (spawned != 0) {

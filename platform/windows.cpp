@@ -1,0 +1,244 @@
+// The platform on Windows. Text inside the program is UTF-8; it becomes
+// UTF-16 only here, at the calls into Windows.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// shellapi.h needs windows.h first.
+#include <shellapi.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+std::wstring wide(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0);
+  std::wstring converted(static_cast<std::size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
+                        size);
+  return converted;
+}
+
+std::string utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string converted(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
+                        size, nullptr, nullptr);
+  return converted;
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+FileHandle toHandle(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }
+HANDLE fromHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// Devices (CON, NUL, COM1, pipes) are no files to walk: only disk files count.
+HANDLE keepIfDiskFile(HANDLE handle) {
+  if (handle == INVALID_HANDLE_VALUE) return handle;
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
+}
+
+HANDLE openWith(const std::string& path, DWORD access, DWORD disposition) {
+  return keepIfDiskFile(::CreateFileW(wide(path).c_str(), access, kShareAll, nullptr, disposition,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+OVERLAPPED at(std::uint64_t offset) {
+  OVERLAPPED position{};
+  position.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+  position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return position;
+}
+
+constexpr std::size_t kLargestIo = 1u << 30;
+
+}  // namespace
+
+OpenedFile openFile(const std::string& path) {
+  HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+  if (handle != INVALID_HANDLE_VALUE) return {toHandle(handle), true};
+  handle = openWith(path, GENERIC_READ, OPEN_EXISTING);
+  if (handle != INVALID_HANDLE_VALUE) return {toHandle(handle), false};
+  return {};
+}
+
+std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    OVERLAPPED position = at(offset + done);
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min(size - done, kLargestIo));
+    if (!::ReadFile(fromHandle(file), buffer + done, want, &got, &position) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    OVERLAPPED position = at(offset + done);
+    DWORD put = 0;
+    const DWORD want = static_cast<DWORD>(std::min(size - done, kLargestIo));
+    if (!::WriteFile(fromHandle(file), data + done, want, &put, &position) || put == 0) {
+      return false;
+    }
+    done += put;
+  }
+  return true;
+}
+
+std::uint64_t fileSize(FileHandle file) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(fromHandle(file), &size)) return 0;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+void closeFile(FileHandle file) { ::CloseHandle(fromHandle(file)); }
+
+bool canOpenForReading(const std::string& path) {
+  const HANDLE handle = openWith(path, GENERIC_READ, OPEN_EXISTING);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(handle);
+  return true;
+}
+
+OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath) {
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = stem + ".tmp" + std::to_string(::GetCurrentProcessId()) + "-" +
+                             std::to_string(attempt);
+    const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+    if (handle != INVALID_HANDLE_VALUE) {
+      createdPath = path;
+      return {toHandle(handle), true};
+    }
+    if (::GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  return {};
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool removeFile(const std::string& path) { return ::DeleteFileW(wide(path).c_str()) != 0; }
+
+// The command line as Windows holds it, in UTF-16, so that a dropped path
+// keeps every letter whatever the console's code page.
+std::string firstArgument(int, char**) {
+  int count = 0;
+  LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (arguments == nullptr) return {};
+  std::string first = count > 1 ? utf8(arguments[1]) : std::string();
+  ::LocalFree(arguments);
+  return first;
+}
+
+namespace {
+
+constexpr DWORD kLookIntervalMs = 50;
+
+// Shift, Ctrl, Alt and the lock keys pressed alone end no pause.
+bool isModifierOrLock(WORD key) {
+  switch (key) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+    case VK_LMENU:
+    case VK_RMENU:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool isKeyPress(const INPUT_RECORD& record) {
+  if (record.EventType != KEY_EVENT) return false;
+  const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+  if (!key.bKeyDown) return false;
+  return key.uChar.UnicodeChar != 0 || !isModifierOrLock(key.wVirtualKeyCode);
+}
+
+// Takes every waiting input event; true when one of them was a key press.
+bool takeKeyPress(HANDLE input) {
+  DWORD waiting = 0;
+  if (!::GetNumberOfConsoleInputEvents(input, &waiting) || waiting == 0) return false;
+  INPUT_RECORD records[64];
+  bool pressed = false;
+  while (waiting > 0) {
+    DWORD got = 0;
+    const DWORD want = std::min<DWORD>(waiting, 64);
+    if (!::ReadConsoleInputW(input, records, want, &got) || got == 0) break;
+    for (DWORD k = 0; k < got; ++k) pressed = pressed || isKeyPress(records[k]);
+    waiting -= got;
+  }
+  return pressed;
+}
+
+class WindowsConsole final : public Console {
+ public:
+  WindowsConsole()
+      : output_(::GetStdHandle(STD_OUTPUT_HANDLE)), input_(::GetStdHandle(STD_INPUT_HANDLE)) {
+    DWORD mode = 0;
+    outputIsConsole_ = ::GetConsoleMode(output_, &mode) != 0;
+  }
+
+  // To a console the text goes as UTF-16, so that names show in any code
+  // page; anywhere else as the bytes themselves, each line ending in CR LF.
+  void write(std::string_view bytes) override {
+    if (outputIsConsole_) {
+      const std::wstring text = wide(bytes);
+      DWORD written = 0;
+      ::WriteConsoleW(output_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+      return;
+    }
+    while (!bytes.empty()) {
+      DWORD written = 0;
+      const DWORD want = static_cast<DWORD>(std::min(bytes.size(), kLargestIo));
+      if (!::WriteFile(output_, bytes.data(), want, &written, nullptr) || written == 0) return;
+      bytes.remove_prefix(written);
+    }
+  }
+
+  // Without a console (input from a file, a pipe or NUL) no key can come.
+  void waitForKey() override {
+    DWORD mode = 0;
+    if (!::GetConsoleMode(input_, &mode)) return;
+    while (!takeKeyPress(input_)) ::Sleep(kLookIntervalMs);
+    ::FlushConsoleInputBuffer(input_);  // what else was typed ends no other pause
+  }
+
+ private:
+  HANDLE output_;
+  HANDLE input_;
+  bool outputIsConsole_ = false;
+};
+
+}  // namespace
+
+Console& systemConsole() {
+  static WindowsConsole console;
+  return console;
+}
+
+}  // namespace platform
