@@ -11,14 +11,15 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/windows_console.h"
 
 namespace platform {
 namespace {
 
 std::wstring wide(std::string_view text) {
   if (text.empty()) return {};
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
+  const int size =
+      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring converted(static_cast<std::size_t>(size), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
                         size);
@@ -37,8 +38,12 @@ std::string utf8(std::wstring_view text) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-FileHandle toHandle(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }
-HANDLE fromHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+FileHandle toHandle(HANDLE handle) {
+  return reinterpret_cast<FileHandle>(handle);
+}
+HANDLE fromHandle(FileHandle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
 
 // Devices (CON, NUL, COM1, pipes) are no files to walk: only disk files count.
 HANDLE keepIfDiskFile(HANDLE handle) {
@@ -106,7 +111,9 @@ std::uint64_t fileSize(FileHandle file) {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-void closeFile(FileHandle file) { ::CloseHandle(fromHandle(file)); }
+void closeFile(FileHandle file) {
+  ::CloseHandle(fromHandle(file));
+}
 
 bool canOpenForReading(const std::string& path) {
   const HANDLE handle = openWith(path, GENERIC_READ, OPEN_EXISTING);
@@ -117,8 +124,8 @@ bool canOpenForReading(const std::string& path) {
 
 OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = stem + ".tmp" + std::to_string(::GetCurrentProcessId()) + "-" +
-                             std::to_string(attempt);
+    const std::string path =
+        stem + ".tmp" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt);
     const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
     if (handle != INVALID_HANDLE_VALUE) {
       createdPath = path;
@@ -134,7 +141,9 @@ bool replaceFile(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool removeFile(const std::string& path) { return ::DeleteFileW(wide(path).c_str()) != 0; }
+bool removeFile(const std::string& path) {
+  return ::DeleteFileW(wide(path).c_str()) != 0;
+}
 
 // The command line as Windows holds it, in UTF-16, so that a dropped path
 // keeps every letter whatever the console's code page.
@@ -147,7 +156,7 @@ std::string firstArgument(int, char**) {
   return first;
 }
 
-namespace {
+namespace windows {
 
 constexpr DWORD kLookIntervalMs = 50;
 
@@ -179,7 +188,6 @@ bool isKeyPress(const INPUT_RECORD& record) {
   return key.uChar.UnicodeChar != 0 || !isModifierOrLock(key.wVirtualKeyCode);
 }
 
-// Takes every waiting input event; true when one of them was a key press.
 bool takeKeyPress(HANDLE input) {
   DWORD waiting = 0;
   if (!::GetNumberOfConsoleInputEvents(input, &waiting) || waiting == 0) return false;
@@ -194,6 +202,15 @@ bool takeKeyPress(HANDLE input) {
   }
   return pressed;
 }
+
+void waitForKeyOn(HANDLE input) {
+  while (!takeKeyPress(input)) ::Sleep(kLookIntervalMs);
+  ::FlushConsoleInputBuffer(input);  // what else was typed ends no other pause
+}
+
+}  // namespace windows
+
+namespace {
 
 class WindowsConsole final : public Console {
  public:
@@ -223,9 +240,7 @@ class WindowsConsole final : public Console {
   // Without a console (input from a file, a pipe or NUL) no key can come.
   void waitForKey() override {
     DWORD mode = 0;
-    if (!::GetConsoleMode(input_, &mode)) return;
-    while (!takeKeyPress(input_)) ::Sleep(kLookIntervalMs);
-    ::FlushConsoleInputBuffer(input_);  // what else was typed ends no other pause
+    if (::GetConsoleMode(input_, &mode)) windows::waitForKeyOn(input_);
   }
 
  private:

@@ -1,12 +1,12 @@
 #include "support/files.h"
 
-#include "support/windows.h"
-
 #include <stdlib.h>
 
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include "support/windows.h"
 
 namespace testing_support {
 

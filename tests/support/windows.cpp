@@ -1,6 +1,5 @@
 #include "support/windows.h"
 
-
 namespace testing_support {
 namespace {
 
@@ -10,7 +9,9 @@ constexpr const char* kWinePrefix = SPRITE_TOOLS_WINE_PREFIX;
 constexpr const char* kWinePrefix = "";
 #endif
 
-std::filesystem::path driveC() { return std::filesystem::path(kWinePrefix) / "drive_c"; }
+std::filesystem::path driveC() {
+  return std::filesystem::path(kWinePrefix) / "drive_c";
+}
 
 }  // namespace
 
@@ -29,7 +30,9 @@ std::vector<std::string> wineEnvironment() {
           "LC_ALL=C.UTF-8"};
 }
 
-std::filesystem::path wineScratchRoot() { return driveC() / "Zo\xC3\xAB tests"; }
+std::filesystem::path wineScratchRoot() {
+  return driveC() / "Zo\xC3\xAB tests";
+}
 
 std::string windowsPath(const std::filesystem::path& path) {
   std::string name = "C:\\" + path.lexically_relative(driveC()).string();

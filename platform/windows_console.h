@@ -1,0 +1,21 @@
+// The pause on a Windows console, open to the checks that drive it with
+// input events of their own.
+#pragma once
+
+#include <windows.h>
+
+namespace platform::windows {
+
+// A key-down event that yields a character, or of any key but Shift, Ctrl,
+// Alt and the lock keys alone. Key releases, mouse and focus events are not.
+bool isKeyPress(const INPUT_RECORD& record);
+
+// Takes every event waiting on the console input; true when one of them was
+// a key press.
+bool takeKeyPress(HANDLE input);
+
+// Looks at the console input every 50 ms until a key press has come, then
+// discards what else is waiting, so that keys typed ahead end one pause only.
+void waitForKeyOn(HANDLE input);
+
+}  // namespace platform::windows

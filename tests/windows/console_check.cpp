@@ -1,0 +1,122 @@
+// Checks the pause on a real Windows console (or Wine's), by writing input
+// events into the console's input buffer and letting the pause read them.
+// Prints "N passed, N failed" and exits non-zero on any failure.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/windows_console.h"
+
+namespace {
+
+int passed = 0;
+int failed = 0;
+
+void check(bool ok, const std::string& what) {
+  if (ok) {
+    ++passed;
+  } else {
+    ++failed;
+    std::printf("FAILED: %s\n", what.c_str());
+  }
+}
+
+INPUT_RECORD key(bool down, WORD virtualKey, wchar_t character) {
+  INPUT_RECORD record{};
+  record.EventType = KEY_EVENT;
+  record.Event.KeyEvent.bKeyDown = down;
+  record.Event.KeyEvent.wRepeatCount = 1;
+  record.Event.KeyEvent.wVirtualKeyCode = virtualKey;
+  record.Event.KeyEvent.uChar.UnicodeChar = character;
+  return record;
+}
+
+INPUT_RECORD mouse() {
+  INPUT_RECORD record{};
+  record.EventType = MOUSE_EVENT;
+  record.Event.MouseEvent.dwButtonState = FROM_LEFT_1ST_BUTTON_PRESSED;
+  return record;
+}
+
+INPUT_RECORD focus() {
+  INPUT_RECORD record{};
+  record.EventType = FOCUS_EVENT;
+  record.Event.FocusEvent.bSetFocus = TRUE;
+  return record;
+}
+
+void checkWhatCountsAsAPress() {
+  using platform::windows::isKeyPress;
+  const struct {
+    INPUT_RECORD record;
+    bool press;
+    const char* what;
+  } cases[] = {
+      {key(true, 'A', L'a'), true, "a letter"},
+      {key(true, VK_RETURN, L'\r'), true, "Enter"},
+      {key(true, VK_UP, 0), true, "an arrow key"},
+      {key(true, VK_F1, 0), true, "F1"},
+      {key(true, VK_ESCAPE, 0x1B), true, "Escape"},
+      {key(false, 'A', L'a'), false, "a key release"},
+      {key(true, VK_SHIFT, 0), false, "Shift alone"},
+      {key(true, VK_CONTROL, 0), false, "Ctrl alone"},
+      {key(true, VK_MENU, 0), false, "Alt alone"},
+      {key(true, VK_CAPITAL, 0), false, "Caps Lock"},
+      {key(true, VK_NUMLOCK, 0), false, "Num Lock"},
+      {mouse(), false, "a mouse click"},
+      {focus(), false, "a focus change"},
+  };
+  for (const auto& c : cases) check(isKeyPress(c.record) == c.press, c.what);
+}
+
+HANDLE consoleInput() {
+  HANDLE input =
+      ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (input != INVALID_HANDLE_VALUE) return input;
+  ::AllocConsole();
+  return ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+void type(HANDLE input, const std::vector<INPUT_RECORD>& events) {
+  DWORD written = 0;
+  ::WriteConsoleInputW(input, events.data(), static_cast<DWORD>(events.size()), &written);
+}
+
+DWORD waitingEvents(HANDLE input) {
+  DWORD waiting = 0;
+  ::GetNumberOfConsoleInputEvents(input, &waiting);
+  return waiting;
+}
+
+void checkThePauseOnAConsole() {
+  const HANDLE input = consoleInput();
+  check(input != INVALID_HANDLE_VALUE, "a console input to work on");
+  if (input == INVALID_HANDLE_VALUE) return;
+  ::FlushConsoleInputBuffer(input);
+
+  type(input, {key(true, VK_SHIFT, 0), key(false, 'A', L'a'), mouse(), focus()});
+  check(!platform::windows::takeKeyPress(input), "no press among releases, mouse and focus");
+  check(waitingEvents(input) == 0, "events that are no press are taken all the same");
+
+  // Keys typed ahead: the first ends the pause, the others are discarded.
+  type(input, {key(true, VK_CONTROL, 0), key(true, 'B', L'b'), key(false, 'B', L'b'),
+               key(true, 'C', L'c'), key(true, 'D', L'd')});
+  const DWORD start = ::GetTickCount();
+  platform::windows::waitForKeyOn(input);
+  check(::GetTickCount() - start < 1000, "a waiting key press ends the pause at once");
+  check(waitingEvents(input) == 0, "keys typed ahead end one pause only");
+  ::CloseHandle(input);
+}
+
+}  // namespace
+
+int main() {
+  checkWhatCountsAsAPress();
+  checkThePauseOnAConsole();
+  std::printf("%d passed, %d failed\n", passed, failed);
+  return failed == 0 ? 0 : 1;
+}
