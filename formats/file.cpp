@@ -59,6 +59,7 @@ void File::close() {
 
 PendingFile::PendingFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
   file_ = File::adopt(platform::createUniqueFile(finalPath_, temporaryPath_));
+  if (file_.isOpen()) platform::removeIfInterrupted(temporaryPath_);
 }
 
 PendingFile::~PendingFile() {
@@ -72,13 +73,16 @@ bool PendingFile::commit() {
     discard();
     return false;
   }
+  platform::removeIfInterrupted("");
   temporaryPath_.clear();
   return true;
 }
 
 void PendingFile::discard() {
   file_.close();
-  if (!temporaryPath_.empty()) platform::removeFile(temporaryPath_);
+  if (temporaryPath_.empty()) return;
+  platform::removeFile(temporaryPath_);
+  platform::removeIfInterrupted("");
   temporaryPath_.clear();
 }
 

@@ -53,6 +53,11 @@ bool replaceFile(const std::string& from, const std::string& to);
 
 bool removeFile(const std::string& path);
 
+// While a file is being written under a temporary name, `path` is removed if
+// the process is interrupted (Ctrl-C, a terminal closed, a kill); the empty
+// text ends that.
+void removeIfInterrupted(const std::string& path);
+
 // The first command-line argument after the program name, as UTF-8; empty
 // when there is none.
 std::string firstArgument(int argc, char** argv);

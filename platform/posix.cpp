@@ -120,16 +120,32 @@ constexpr int kLookIntervalMs = 50;
 // gathered for this long so that they end the same pause and no other.
 constexpr int kSequenceGatherMs = 20;
 
-// The terminal settings to put back if a signal ends the process in the middle
-// of a pause. A signal handler can reach nothing else, hence file scope.
-struct termios gSavedTerminal;
-volatile sig_atomic_t gTerminalChanged = 0;
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// What a signal that ends the process must undo first: the terminal settings
+// a pause changed, and a file not yet put in place. A signal handler can reach
+// nothing else, hence file scope.
+struct InterruptCleanup {
+  struct termios savedTerminal;
+  volatile sig_atomic_t terminalChanged = 0;
+  char temporaryPath[4096] = {};
+  volatile sig_atomic_t hasTemporary = 0;
+};
+InterruptCleanup gCleanup;
 
-extern "C" void restoreTerminalAndDie(int signal) {
-  if (gTerminalChanged) ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
+extern "C" void cleanUpAndDie(int signal) {
+  if (gCleanup.terminalChanged) ::tcsetattr(STDIN_FILENO, TCSANOW, &gCleanup.savedTerminal);
+  if (gCleanup.hasTemporary) ::unlink(gCleanup.temporaryPath);
   ::signal(signal, SIG_DFL);
   ::raise(signal);
+}
+
+void installCleanupOnSignals() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  struct sigaction onSignal {};
+  onSignal.sa_handler = cleanUpAndDie;
+  sigemptyset(&onSignal.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::sigaction(signal, &onSignal, nullptr);
 }
 
 bool waitReadable(int timeoutMs) {
@@ -166,36 +182,27 @@ void waitForPress() {
 class TerminalPause {
  public:
   TerminalPause() {
-    if (::tcgetattr(STDIN_FILENO, &gSavedTerminal) != 0) return;
-    struct sigaction onSignal {};
-    onSignal.sa_handler = restoreTerminalAndDie;
-    sigemptyset(&onSignal.sa_mask);
-    for (std::size_t k = 0; k < std::size(kEndingSignals); ++k) {
-      ::sigaction(kEndingSignals[k], &onSignal, &previous_[k]);
-    }
-    struct termios keys = gSavedTerminal;
+    if (::tcgetattr(STDIN_FILENO, &gCleanup.savedTerminal) != 0) return;
+    installCleanupOnSignals();
+    struct termios keys = gCleanup.savedTerminal;
     keys.c_lflag &= ~(ICANON | ECHO);
     keys.c_cc[VMIN] = 0;
     keys.c_cc[VTIME] = 0;
-    gTerminalChanged = 1;
+    gCleanup.terminalChanged = 1;
     ::tcsetattr(STDIN_FILENO, TCSANOW, &keys);
     active_ = true;
   }
   ~TerminalPause() {
     if (!active_) return;
     ::tcflush(STDIN_FILENO, TCIFLUSH);  // what else was typed ends no other pause
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedTerminal);
-    gTerminalChanged = 0;
-    for (std::size_t k = 0; k < std::size(kEndingSignals); ++k) {
-      ::sigaction(kEndingSignals[k], &previous_[k], nullptr);
-    }
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &gCleanup.savedTerminal);
+    gCleanup.terminalChanged = 0;
   }
   TerminalPause(const TerminalPause&) = delete;
   TerminalPause& operator=(const TerminalPause&) = delete;
   bool active() const { return active_; }
 
  private:
-  struct sigaction previous_[std::size(kEndingSignals)]{};
   bool active_ = false;
 };
 
@@ -220,6 +227,15 @@ class PosixConsole final : public Console {
 };
 
 }  // namespace
+
+void removeIfInterrupted(const std::string& path) {
+  gCleanup.hasTemporary = 0;
+  if (path.empty() || path.size() >= sizeof gCleanup.temporaryPath) return;
+  installCleanupOnSignals();
+  path.copy(gCleanup.temporaryPath, path.size());
+  gCleanup.temporaryPath[path.size()] = '\0';
+  gCleanup.hasTemporary = 1;
+}
 
 Console& systemConsole() {
   static PosixConsole console;

@@ -145,6 +145,35 @@ bool removeFile(const std::string& path) {
   return ::DeleteFileW(wide(path).c_str()) != 0;
 }
 
+namespace {
+
+// The file to remove if the console is closed or Ctrl-C pressed. The handler
+// runs on a thread of its own, hence the lock.
+CRITICAL_SECTION* cleanupLock() {
+  static CRITICAL_SECTION lock;
+  static const bool made = (::InitializeCriticalSection(&lock), true);
+  (void)made;
+  return &lock;
+}
+std::wstring gTemporaryPath;
+
+BOOL WINAPI removeTemporaryOnInterrupt(DWORD) {
+  ::EnterCriticalSection(cleanupLock());
+  if (!gTemporaryPath.empty()) ::DeleteFileW(gTemporaryPath.c_str());
+  ::LeaveCriticalSection(cleanupLock());
+  return FALSE;  // and end the process as usual
+}
+
+}  // namespace
+
+void removeIfInterrupted(const std::string& path) {
+  static const bool installed = ::SetConsoleCtrlHandler(removeTemporaryOnInterrupt, TRUE) != 0;
+  (void)installed;
+  ::EnterCriticalSection(cleanupLock());
+  gTemporaryPath = wide(path);
+  ::LeaveCriticalSection(cleanupLock());
+}
+
 // The command line as Windows holds it, in UTF-16, so that a dropped path
 // keeps every letter whatever the console's code page.
 std::string firstArgument(int, char**) {

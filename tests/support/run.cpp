@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -48,19 +48,33 @@ std::vector<std::string> environmentFor() {
   return entries;
 }
 
+// More than any honest report: the program is stopped there.
+constexpr std::size_t kOutputLimit = 64u << 20;
+
+// Runs in the child between fork and exec: only async-signal-safe calls.
+[[noreturn]] void becomeProgram(const std::string& directory, int output, char** argv, char** envp,
+                                std::uint64_t fileSizeLimit) {
+  const int input = ::open("/dev/null", O_RDONLY);
+  if (input < 0 || ::dup2(input, 0) < 0 || ::dup2(output, 1) < 0) ::_exit(126);
+  if (::chdir(directory.c_str()) != 0) ::_exit(126);
+  if (fileSizeLimit > 0) {
+    // A full disk: writes past the limit fail instead of ending the program.
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{fileSizeLimit, fileSizeLimit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ::execvpe(argv[0], argv, envp);
+  ::_exit(127);
+}
+
 }  // namespace
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                     const std::string& directory, double timeoutSeconds) {
+                     const std::string& directory, double timeoutSeconds,
+                     std::uint64_t fileSizeLimit) {
   RunResult result;
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return result;
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-  posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
 
   std::vector<std::string> command = commandFor(program);
   command.insert(command.end(), arguments.begin(), arguments.end());
@@ -72,11 +86,10 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
 
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = ::fork();
+  if (pid == 0) becomeProgram(directory, pipeFds[1], argv.data(), envp.data(), fileSizeLimit);
   ::close(pipeFds[1]);
-  if (spawned != 0) {
+  if (pid < 0) {
     ::close(pipeFds[0]);
     return result;
   }
@@ -96,6 +109,11 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     result.output.append(buffer, static_cast<std::size_t>(n));
+    if (result.output.size() > kOutputLimit) {
+      result.timedOut = true;  // a report without end
+      ::kill(pid, SIGKILL);
+      break;
+    }
   }
   ::close(pipeFds[0]);
   int status = 0;

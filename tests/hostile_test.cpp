@@ -1,0 +1,294 @@
+// Whatever users drop onto the programs, a run ends promptly with an honest
+// report, writes a bounded number of bytes and changes no input file.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/bytes.h"
+#include "support/files.h"
+#include "support/run.h"
+#include "support/run_case.h"
+#include "support/windows.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::archiveStart;
+using testing_support::Bytes;
+using testing_support::Files;
+using testing_support::listFiles;
+using testing_support::ramp;
+using testing_support::readFile;
+using testing_support::runProgram;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+constexpr std::uint32_t kValues[] = {0, 1, 0x80000000u, 0xFFFFFFFFu};
+
+// The counts and sizes of a small archive: sectionCount, the first section's
+// imageCount, the dataSize of its two images, the second section's
+// imageCount and the dataSize of its image. Every image holds 8 data bytes,
+// whatever its header says.
+using Fields = std::array<std::uint32_t, 6>;
+constexpr Fields kSampleFields = {2, 2, 8, 8, 1, 8};
+
+std::string sampleArchive(const Fields& f) {
+  return archiveStart(f[0])
+      .u32(f[1])
+      .header(0x31545844, 1, 1, 4, 4, f[2])
+      .raw(ramp(8, 1))
+      .header(21, 2, 2, 2, 1, f[3])
+      .raw(ramp(8, 2))
+      .u32(f[4])
+      .header(23, 3, 3, 2, 2, f[5])
+      .raw(ramp(8, 3));
+}
+
+bool endsWithAny(const std::string& text, std::initializer_list<const char*> endings) {
+  for (const char* ending : endings) {
+    if (text.ends_with(ending)) return true;
+  }
+  return false;
+}
+
+std::uintmax_t bytesOnDisk(const fs::path& directory) {
+  std::uintmax_t total = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(directory)) {
+    struct stat status {};
+    if (::lstat(entry.path().c_str(), &status) == 0) total += status.st_blocks * 512;
+  }
+  return total;
+}
+
+// Runs one program on one hostile input and checks what every such run must
+// do: end within seconds with exit status 0 and one of `endings`, print less
+// than 1 MiB, put less than 64 MiB on disk, leave no temporary file and no
+// input changed.
+void expectHonestRun(const std::string& program, const TempDir& dir,
+                     const std::vector<std::string>& arguments,
+                     std::initializer_list<const char*> endings, const std::string& what) {
+  SCOPED_TRACE(what);
+  const Files inputs = listFiles(dir.path());
+  const auto result = runProgram(program, arguments, dir.path().string(), 20);
+  ASSERT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_LT(result.output.size(), 1u << 20);
+  EXPECT_TRUE(endsWithAny(result.output, endings)) << result.output.substr(
+      result.output.size() - std::min<std::size_t>(300, result.output.size()));
+  EXPECT_LT(bytesOnDisk(dir.path()), 64u << 20);
+  const Files after = listFiles(dir.path());
+  for (const auto& [name, bytes] : inputs) {
+    ASSERT_TRUE(after.count(name)) << name << " is gone";
+    EXPECT_TRUE(after.at(name) == bytes) << name << " changed";
+  }
+  for (const auto& [name, bytes] : after) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
+
+constexpr std::initializer_list<const char*> kCounterEndings = {" \r\nDone!\r\n"};
+constexpr std::initializer_list<const char*> kExtractionEndings = {" \r\nDone!\r\n",
+                                                                   " could not be written!\r\n"};
+constexpr std::initializer_list<const char*> kRebuildEndings = {" \r\nDone!\r\n",
+                                                                "Zerbolt Aborted!\r\n"};
+
+TEST(HostileArchives, EveryCountAndSizeAtItsExtremes) {
+  for (std::size_t field = 0; field < kSampleFields.size(); ++field) {
+    for (std::uint32_t value : kValues) {
+      Fields fields = kSampleFields;
+      fields[field] = value;
+      const std::string what = "field " + std::to_string(field) + " = " + std::to_string(value);
+      {
+        TempDir dir;
+        writeFile(dir.file("units.spr"), sampleArchive(fields));
+        expectHonestRun(QUANDREL_PATH, dir, {"units.spr"}, kCounterEndings, "counter, " + what);
+      }
+      {
+        TempDir dir;
+        writeFile(dir.file("units.spr"), sampleArchive(fields));
+        expectHonestRun(ZERBOLT_PATH, dir, {"units.spr"}, kExtractionEndings,
+                        "extraction, " + what);
+      }
+    }
+  }
+}
+
+TEST(HostileArchives, TruncatedAtEveryLength) {
+  const std::string archive = sampleArchive(kSampleFields);
+  for (std::size_t length = 0; length <= archive.size(); ++length) {
+    const std::string what = "cut at " + std::to_string(length);
+    TempDir dir;
+    writeFile(dir.file("units.spr"), archive.substr(0, length));
+    expectHonestRun(QUANDREL_PATH, dir, {"units.spr"}, kCounterEndings, "counter, " + what);
+    fs::remove(dir.file("units.rep"));
+    expectHonestRun(ZERBOLT_PATH, dir, {"units.spr"}, kExtractionEndings, "extraction, " + what);
+  }
+}
+
+// The sample extracted; then one field of its index or of its first image
+// file is changed before the rebuild.
+class HostileIndexes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    writeFile(dir_.file("units.spr"), sampleArchive(kSampleFields));
+    ASSERT_EQ(runProgram(ZERBOLT_PATH, {"units.spr"}, dir_.path().string()).exitStatus, 0);
+    index_ = readFile(dir_.file("units.rep"));
+    firstImage_ = readFile(dir_.file("units-1-1.dds"));
+  }
+
+  void rebuildWith(const std::string& index, const std::string& firstImage,
+                   const std::string& what) {
+    writeFile(dir_.file("units.rep"), index);
+    writeFile(dir_.file("units-1-1.dds"), firstImage);
+    fs::remove(dir_.file("units(new).spr"));
+    expectHonestRun(ZERBOLT_PATH, dir_, {"units.rep"}, kRebuildEndings, what);
+  }
+
+  static std::string withField(std::string bytes, std::size_t offset, std::uint32_t value) {
+    return bytes.replace(offset, 4, testing_support::le32(value));
+  }
+
+  TempDir dir_;
+  std::string index_;
+  std::string firstImage_;
+};
+
+TEST_F(HostileIndexes, EveryCountAndSizeAtItsExtremes) {
+  // sectionCount, the two imageCounts, and the first image file's linear
+  // size, width and height.
+  const std::pair<const char*, std::size_t> indexFields[] = {
+      {"sectionCount", 0}, {"imageCount 1", 4}, {"imageCount 2", 4 + 4 + 48}};
+  const std::pair<const char*, std::size_t> imageFields[] = {
+      {"linear size", 20}, {"width", 16}, {"height", 12}};
+  for (std::uint32_t value : kValues) {
+    for (const auto& [name, offset] : indexFields) {
+      rebuildWith(withField(index_, offset, value), firstImage_,
+                  std::string(name) + " = " + std::to_string(value));
+    }
+    for (const auto& [name, offset] : imageFields) {
+      rebuildWith(index_, withField(firstImage_, offset, value),
+                  std::string(name) + " = " + std::to_string(value));
+    }
+  }
+}
+
+TEST_F(HostileIndexes, TruncatedAtEveryLength) {
+  for (std::size_t length = 0; length <= index_.size(); ++length) {
+    rebuildWith(index_.substr(0, length), firstImage_, "index cut at " + std::to_string(length));
+  }
+  for (std::size_t length = 0; length <= firstImage_.size(); ++length) {
+    rebuildWith(index_, firstImage_.substr(0, length),
+                "image file cut at " + std::to_string(length));
+  }
+}
+
+// What only a POSIX system can be handed: FIFOs, devices, limits, signals.
+class HostilePosix : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (testing_support::windowsProgramsDir()) {
+      GTEST_SKIP() << "FIFOs, devices, file size limits and signals are POSIX cases";
+    }
+  }
+  TempDir dir_;
+};
+
+TEST_F(HostilePosix, FilesThatAreNoFilesReadAsNothing) {
+  ASSERT_EQ(::mkfifo(dir_.file("pipe.spr").c_str(), 0600), 0);
+  fs::create_directory(dir_.file("folder.spr"));
+  fs::create_symlink("/dev/zero", dir_.file("zero.spr"));
+  fs::create_symlink("/dev/urandom", dir_.file("random.spr"));
+  for (const char* name : {"pipe.spr", "folder.spr", "zero.spr", "random.spr"}) {
+    const std::string none = std::string("Number of section(s) in ") + name + ": 0\r\n";
+    const auto counted = runProgram(QUANDREL_PATH, {name}, dir_.path().string(), 10);
+    EXPECT_NE(counted.output.find(none), std::string::npos) << counted.output;
+    expectHonestRun(QUANDREL_PATH, dir_, {name}, kCounterEndings, name);
+    expectHonestRun(ZERBOLT_PATH, dir_, {name}, kExtractionEndings, name);
+  }
+  for (const char* device : {"/dev/zero", "/dev/urandom"}) {
+    expectHonestRun(QUANDREL_PATH, dir_, {device}, kCounterEndings, device);
+  }
+  EXPECT_TRUE(fs::is_fifo(dir_.file("pipe.spr")));
+  EXPECT_TRUE(fs::is_directory(dir_.file("folder.spr")));
+}
+
+TEST_F(HostilePosix, AFullDiskIsReported) {
+  constexpr std::uint64_t kLimit = 4096;
+  writeFile(dir_.file("units.spr"),
+            archiveStart(1).u32(1).image(0x35545844, 0, 0, 64, 32, ramp(8192)));
+  const auto extracted = runProgram(ZERBOLT_PATH, {"units.spr"}, dir_.path().string(), 10, kLimit);
+  EXPECT_TRUE(extracted.output.ends_with(
+      "8192      DXT5\r\nCouldnt write units-1-1.dds\r\n \r\n1 image(s) in units.spr\r\n \r\n"
+      "Done, but 1 file(s) could not be written!\r\n"))
+      << extracted.output;
+
+  ASSERT_EQ(runProgram(ZERBOLT_PATH, {"units.spr"}, dir_.path().string()).exitStatus, 0);
+  writeFile(dir_.file("units(new).spr"), "earlier archive");
+  const auto rebuilt = runProgram(ZERBOLT_PATH, {"units.rep"}, dir_.path().string(), 10, kLimit);
+  EXPECT_TRUE(rebuilt.output.ends_with(
+      "Section 1 : 1 Images\r\n \r\nCouldnt write units(new).spr\r\n \r\nZerbolt Aborted!\r\n"))
+      << rebuilt.output;
+  EXPECT_EQ(readFile(dir_.file("units(new).spr")), "earlier archive");
+  for (const auto& entry : fs::directory_iterator(dir_.path())) {
+    EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+  }
+}
+
+TEST_F(HostilePosix, ImageFileReplacedByADirectory) {
+  writeFile(dir_.file("units.spr"), sampleArchive(kSampleFields));
+  ASSERT_EQ(runProgram(ZERBOLT_PATH, {"units.spr"}, dir_.path().string()).exitStatus, 0);
+  fs::remove(dir_.file("units-1-2.dds"));
+  fs::create_directory(dir_.file("units-1-2.dds"));
+  const auto result = runProgram(ZERBOLT_PATH, {"units.rep"}, dir_.path().string());
+  EXPECT_TRUE(
+      result.output.ends_with(" \r\nMissing File units-1-2.dds\r\n\r\nZerbolt Aborted!\r\n"))
+      << result.output;
+  EXPECT_FALSE(fs::exists(dir_.file("units(new).spr")));
+}
+
+// A rebuild stopped by a signal in the middle of copying a large image.
+TEST_F(HostilePosix, InterruptedRebuildLeavesNothingBehind) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    writeFile(dir.file("units.rep"), Bytes().u32(1).u32(1).header(21, 0, 0, 8192, 8192, 1 << 28));
+    writeFile(dir.file("units-1-1.dds"), testing_support::argbFileHeader(8192, 8192, 1u << 28));
+    fs::resize_file(dir.file("units-1-1.dds"), 128 + (1u << 28));  // 256 MiB of data
+    writeFile(dir.file("units(new).spr"), "earlier archive");
+
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
+      ::execl(ZERBOLT_PATH, ZERBOLT_PATH, "units.rep", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // Stop the rebuild as soon as its temporary archive exists, then signal it.
+    bool caught = false;
+    for (int look = 0; look < 20000 && !caught; ++look) {
+      for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().filename().string().find(".tmp") != std::string::npos) caught = true;
+      }
+      if (!caught) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ::kill(pid, SIGSTOP);
+    ::kill(pid, signal);
+    ::kill(pid, SIGCONT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(caught) << "the rebuild ended before it could be interrupted";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal);
+    EXPECT_EQ(readFile(dir.file("units(new).spr")), "earlier archive");
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    }
+  }
+}
+
+}  // namespace
