@@ -59,7 +59,6 @@ void File::close() {
 
 PendingFile::PendingFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
   file_ = File::adopt(platform::createUniqueFile(finalPath_, temporaryPath_));
-  if (file_.isOpen()) platform::removeIfInterrupted(temporaryPath_);
 }
 
 PendingFile::~PendingFile() {

@@ -7,16 +7,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace fuzzing;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  Scratch& dir = scratch();
-  dir.clear();
-  const std::string path = dir.file("units.spr");
-  writeFile(path, bytes);
-
-  CapturingConsole console;
-  {
-    report::Report report(console);
-    counter::runCounter(report, path);
-  }
+  const std::string path = freshScratchFile("units.spr", bytes);
+  const CapturingConsole console =
+      capture([&](report::Report& report) { counter::runCounter(report, path); });
   const std::string& text = console.text;
   const ReferenceWalk walk = walkArchiveBytes(bytes);
   std::size_t unknown = 0;

@@ -11,19 +11,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace fuzzing;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  Scratch& dir = scratch();
-  dir.clear();
-  const std::string path = dir.file("units.spr");
-  writeFile(path, bytes);
-
-  CapturingConsole console;
-  {
-    report::Report report(console);
-    converter::runConverter(report, path);
-  }
+  const std::string path = freshScratchFile("units.spr", bytes);
+  const CapturingConsole console =
+      capture([&](report::Report& report) { converter::runConverter(report, path); });
   const std::string& text = console.text;
   const ReferenceWalk walk = walkArchiveBytes(bytes);
 
+  Scratch& dir = scratch();
   check(text.ends_with(" \r\nDone!\r\n"), "closing lines", text);
   check(countTableRows(text) == walk.images.size(), "one row per header walked", text);
   const std::int64_t indexLength = fileLength(dir.file("units.rep"));

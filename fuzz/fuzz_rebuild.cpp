@@ -64,11 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     writeFile(dir.file(formats::imageFileName("", "units", image.section, image.image)), imageFile);
   }
 
-  CapturingConsole console;
-  {
-    report::Report report(console);
-    converter::runConverter(report, dir.file("units.rep"));
-  }
+  const CapturingConsole console = capture(
+      [&](report::Report& report) { converter::runConverter(report, dir.file("units.rep")); });
   const std::string& text = console.text;
   const bool done = text.ends_with(" \r\nDone!\r\n");
   check(done || text.ends_with("Zerbolt Aborted!\r\n"), "closing lines or an abort", text);

@@ -85,6 +85,13 @@ Scratch& scratch() {
   return directory;
 }
 
+std::string freshScratchFile(const std::string& name, std::string_view bytes) {
+  scratch().clear();
+  const std::string path = scratch().file(name);
+  writeFile(path, bytes);
+  return path;
+}
+
 void writeFile(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -11,6 +11,7 @@
 
 #include "formats/archive.h"
 #include "platform/platform.h"
+#include "report/report.h"
 
 namespace fuzzing {
 
@@ -22,6 +23,17 @@ class CapturingConsole final : public platform::Console {
   std::string text;
   int pauses = 0;
 };
+
+// Runs `run(report)` with a report whose console keeps what it is told.
+template <class Run>
+CapturingConsole capture(Run run) {
+  CapturingConsole console;
+  {
+    report::Report report(console);
+    run(report);
+  }
+  return console;
+}
 
 // A directory of this process's own, emptied before every input.
 class Scratch {
@@ -36,6 +48,9 @@ class Scratch {
 };
 
 Scratch& scratch();
+
+// Empties the scratch directory and writes `bytes` there as `name`; its path.
+std::string freshScratchFile(const std::string& name, std::string_view bytes);
 
 void writeFile(const std::string& path, std::string_view bytes);
 std::string readFile(const std::string& path);

@@ -45,7 +45,9 @@ void closeFile(FileHandle file);
 bool canOpenForReading(const std::string& path);
 
 // Creates a new, empty file for reading and writing whose name starts with
-// `stem`, in the same directory; its name goes to `createdPath`.
+// `stem`, in the same directory; its name goes to `createdPath`. Until
+// removeIfInterrupted("") the file is removed if the process is interrupted;
+// no interruption can fall between its creation and that.
 OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath);
 
 // Puts `from` in place of `to` in one step, replacing any file there.
@@ -53,9 +55,8 @@ bool replaceFile(const std::string& from, const std::string& to);
 
 bool removeFile(const std::string& path);
 
-// While a file is being written under a temporary name, `path` is removed if
-// the process is interrupted (Ctrl-C, a terminal closed, a kill); the empty
-// text ends that.
+// Names the file to remove if the process is interrupted (Ctrl-C, a terminal
+// closed, a kill); the empty text names none.
 void removeIfInterrupted(const std::string& path);
 
 // The first command-line argument after the program name, as UTF-8; empty

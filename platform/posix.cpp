@@ -86,21 +86,6 @@ bool canOpenForReading(const std::string& path) {
   return regular;
 }
 
-OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath) {
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::string path =
-        stem + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    const int fd = openWith(path, O_RDWR | O_CREAT | O_EXCL);
-    if (fd >= 0) {
-      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-      createdPath = path;
-      return {fd, true};
-    }
-    if (errno != EEXIST) break;
-  }
-  return {};
-}
-
 bool replaceFile(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
@@ -227,6 +212,41 @@ class PosixConsole final : public Console {
 };
 
 }  // namespace
+
+// Holds back the signals that end the process while it lives, so that a
+// file and its cleanup are made together.
+class EndingSignalsHeld {
+ public:
+  EndingSignalsHeld() {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, signal);
+    ::sigprocmask(SIG_BLOCK, &ending, &previous_);
+  }
+  ~EndingSignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+  EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath) {
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const std::string path =
+        stem + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    EndingSignalsHeld held;
+    const int fd = openWith(path, O_RDWR | O_CREAT | O_EXCL);
+    if (fd >= 0) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      removeIfInterrupted(path);
+      createdPath = path;
+      return {fd, true};
+    }
+    if (errno != EEXIST) break;
+  }
+  return {};
+}
 
 void removeIfInterrupted(const std::string& path) {
   gCleanup.hasTemporary = 0;

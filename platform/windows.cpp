@@ -122,20 +122,6 @@ bool canOpenForReading(const std::string& path) {
   return true;
 }
 
-OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath) {
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::string path =
-        stem + ".tmp" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
-    if (handle != INVALID_HANDLE_VALUE) {
-      createdPath = path;
-      return {toHandle(handle), true};
-    }
-    if (::GetLastError() != ERROR_FILE_EXISTS) break;
-  }
-  return {};
-}
-
 bool replaceFile(const std::string& from, const std::string& to) {
   return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
@@ -172,6 +158,26 @@ void removeIfInterrupted(const std::string& path) {
   ::EnterCriticalSection(cleanupLock());
   gTemporaryPath = wide(path);
   ::LeaveCriticalSection(cleanupLock());
+}
+
+OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath) {
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const std::string path =
+        stem + ".tmp" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt);
+    // The interrupt handler waits for the lock, so it sees the file and its
+    // name together or neither.
+    ::EnterCriticalSection(cleanupLock());
+    const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+    const DWORD error = ::GetLastError();
+    if (handle != INVALID_HANDLE_VALUE) removeIfInterrupted(path);
+    ::LeaveCriticalSection(cleanupLock());
+    if (handle != INVALID_HANDLE_VALUE) {
+      createdPath = path;
+      return {toHandle(handle), true};
+    }
+    if (error != ERROR_FILE_EXISTS) break;
+  }
+  return {};
 }
 
 // The command line as Windows holds it, in UTF-16, so that a dropped path
