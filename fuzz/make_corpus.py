@@ -1,4 +1,4 @@
-#!/ usr / bin / env python3
+#!/usr/bin/env python3
 """Writes the seed corpus of the fuzz targets: small archives of every pixel
 format, whole and cut short, indexes with image files, and hex texts.
 
