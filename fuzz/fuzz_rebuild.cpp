@@ -38,7 +38,7 @@ void checkNewArchive(const std::string& path, const ReferenceWalk& index, const 
       check(header.RFWidth == index.images[image].header.RFWidth &&
                 header.RFHeight == index.images[image].header.RFHeight,
             "RFWidth and RFHeight from the index", text);
-      position += 24 + header.dataSize;
+      position += 24 + std::uint64_t{header.dataSize};
       check(position <= length, "data inside the archive", text);
     }
   }
