@@ -3,6 +3,9 @@
 format, whole and cut short, indexes with image files, and hex texts.
 
 Usage: make_corpus.py OUTPUT_DIR   (the repository keeps its output in fuzz/corpus)
+
+fuzz/corpus also keeps, beside what this writes, the inputs that once broke a
+fuzz target's checks (fuzz/corpus/rebuild/huge-data-size).
 """
 import os
 import struct
