@@ -22,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int high = digit(text[2 * k]);
     const int low = 2 * k + 1 < size ? digit(text[2 * k + 1]) : -1;
     const int expected = high < 0 ? 0 : (low < 0 ? high : high * 16 + low);
-    fuzzing::check(static_cast<unsigned char>(bytes[k]) == expected, "byte " + std::to_string(k),
-                   std::string(text));
+    if (static_cast<unsigned char>(bytes[k]) != expected) {
+      fuzzing::fail("byte " + std::to_string(k), std::string(text));
+    }
   }
   return 0;
 }
