@@ -241,16 +241,17 @@ TEST_F(HostilePosix, AFullDiskIsReported) {
   }
 }
 
-TEST_F(HostilePosix, ImageFileReplacedByADirectory) {
-  writeFile(dir_.file("units.spr"), sampleArchive(kSampleFields));
-  ASSERT_EQ(runProgram(ZERBOLT_PATH, {"units.spr"}, dir_.path().string()).exitStatus, 0);
-  fs::remove(dir_.file("units-1-2.dds"));
-  fs::create_directory(dir_.file("units-1-2.dds"));
-  const auto result = runProgram(ZERBOLT_PATH, {"units.rep"}, dir_.path().string());
+TEST(HostileImageFiles, ReplacedByADirectory) {
+  TempDir dir;
+  writeFile(dir.file("units.spr"), sampleArchive(kSampleFields));
+  ASSERT_EQ(runProgram(ZERBOLT_PATH, {"units.spr"}, dir.path().string()).exitStatus, 0);
+  fs::remove(dir.file("units-1-2.dds"));
+  fs::create_directory(dir.file("units-1-2.dds"));
+  const auto result = runProgram(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
   EXPECT_TRUE(
       result.output.ends_with(" \r\nMissing File units-1-2.dds\r\n\r\nZerbolt Aborted!\r\n"))
       << result.output;
-  EXPECT_FALSE(fs::exists(dir_.file("units(new).spr")));
+  EXPECT_FALSE(fs::exists(dir.file("units(new).spr")));
 }
 
 // A rebuild stopped by a signal in the middle of copying a large image.
