@@ -52,6 +52,7 @@ bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image) {
     report::printUnknownImageError(run.report, section, image);
     report::printLine(run.report, "--This Image will not be saved--");
     report::printLine(run.report, "Press any key to continue with the rest of the images");
+    run.index.flush();  // the index is whole so far while the run waits
     report::waitForKey(run.report);
   }
   report::printImageRow(run.report, image, header, typeName);
@@ -110,6 +111,7 @@ Tally extractArchive(Report& report, const RunNames& names,
     if (!extractSection(run, static_cast<std::uint32_t>(section))) break;
   }
   if (run.walk.stopped()) report::printWalkStopped(report, run.walk.fileSize());
+  run.index.flush();
   // An index that opened but failed later (a full disk) is told once, here.
   if (indexFile.isWritable() && run.index.failed()) reportUnwritten(run, indexName);
   return {run.total, run.unwrittenFiles};

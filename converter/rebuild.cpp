@@ -8,13 +8,15 @@
 #include "formats/file.h"
 #include "formats/index.h"
 #include "formats/names.h"
-#include "platform/platform.h"
 
 namespace converter {
 namespace {
 
 using formats::ImageHeader;
 using report::Report;
+
+// Images this small go into the new archive with their header in one write.
+constexpr std::uint64_t kLargestInlineData = 64 << 10;
 
 enum class Outcome { kDone, kMissingFile, kUnconvertible, kWriteFailed, kIndexStopped };
 
@@ -60,13 +62,30 @@ void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
   }
 }
 
+// Writes the image's header and data into the new archive: small images in
+// one write, large ones copied in chunks or by the system.
+bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& imageFile) {
+  const std::uint64_t dataAt = run.position + formats::kImageHeaderSize;
+  const bool wholeInFile = formats::dds::kDataOffset + header.dataSize <= imageFile.size();
+  if (header.dataSize <= kLargestInlineData && wholeInFile) {
+    std::string bytes(formats::kImageHeaderSize + header.dataSize, '\0');
+    formats::encodeImageHeader(bytes.data(), header);
+    imageFile.read(formats::dds::kDataOffset, bytes.data() + formats::kImageHeaderSize,
+                   header.dataSize);
+    return run.archive.write(run.position, bytes.data(), bytes.size());
+  }
+  return formats::writeImageHeader(run.archive, run.position, header) &&
+         formats::copyRange(imageFile, formats::dds::kDataOffset, run.archive, dataAt,
+                            header.dataSize, 0);
+}
+
 Outcome rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   ImageHeader before;
   if (!run.index.readHeader(before)) return Outcome::kIndexStopped;
   const std::string fileName =
       formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
-  if (!platform::canOpenForReading(fileName)) return Outcome::kMissingFile;
-  const formats::File imageFile = formats::File::open(fileName);
+  const formats::File imageFile = formats::File::openExisting(fileName);
+  if (!imageFile.isOpen()) return Outcome::kMissingFile;
   const formats::dds::ImageFileFields fields = formats::dds::readImageFileFields(imageFile);
   const std::optional<std::uint32_t> typeCode = formats::dds::classifyImageFile(fields);
   if (!typeCode) return Outcome::kUnconvertible;
@@ -76,10 +95,7 @@ Outcome rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   const ImageHeader after{*typeCode,    before.RFWidth, before.RFHeight,
                           fields.width, fields.height,  *dataSize};
   reportChanges(run, section, image, before, after);
-  const bool written =
-      formats::writeImageHeader(run.archive, run.position, after) &&
-      formats::copyRange(imageFile, formats::dds::kDataOffset, run.archive,
-                         run.position + formats::kImageHeaderSize, after.dataSize, 0);
+  const bool written = writeImage(run, after, imageFile);
   run.position += formats::kImageHeaderSize + after.dataSize;
   return written ? Outcome::kDone : Outcome::kWriteFailed;
 }

@@ -23,14 +23,18 @@ bool writeU32(File& file, std::uint64_t offset, std::uint32_t value) {
   return file.write(offset, bytes, sizeof bytes);
 }
 
+void encodeImageHeader(char* destination, const ImageHeader& header) {
+  encodeU32(destination, header.typeCode);
+  encodeU32(destination + 4, header.RFWidth);
+  encodeU32(destination + 8, header.RFHeight);
+  encodeU32(destination + 12, header.width);
+  encodeU32(destination + 16, header.height);
+  encodeU32(destination + 20, header.dataSize);
+}
+
 bool writeImageHeader(File& file, std::uint64_t offset, const ImageHeader& header) {
   char bytes[kImageHeaderSize];
-  encodeU32(bytes, header.typeCode);
-  encodeU32(bytes + 4, header.RFWidth);
-  encodeU32(bytes + 8, header.RFHeight);
-  encodeU32(bytes + 12, header.width);
-  encodeU32(bytes + 16, header.height);
-  encodeU32(bytes + 20, header.dataSize);
+  encodeImageHeader(bytes, header);
   return file.write(offset, bytes, sizeof bytes);
 }
 

@@ -56,6 +56,9 @@ inline constexpr std::uint32_t kRgb565 = 23;
 std::uint32_t readU32(const File& file, std::uint64_t offset);
 ImageHeader readImageHeader(const File& file, std::uint64_t offset);
 
+// Puts the header's 24 bytes at `destination`.
+void encodeImageHeader(char* destination, const ImageHeader& header);
+
 // Each write is false when a byte did not reach the file.
 bool writeU32(File& file, std::uint64_t offset, std::uint32_t value);
 bool writeImageHeader(File& file, std::uint64_t offset, const ImageHeader& header);

@@ -13,18 +13,32 @@ const std::string* templateFor(const HeaderTemplates& templates, std::string_vie
   return nullptr;
 }
 
+namespace {
+
+// Images this small go out with their header in one write.
+constexpr std::uint64_t kLargestInlineData = 64 << 10;
+
+}  // namespace
+
 bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::string_view typeName,
                     const ImageHeader& header, const File& archive, std::uint64_t dataOffset) {
   const std::string* headerTemplate = templateFor(templates, typeName);
   if (headerTemplate == nullptr) return false;
+  std::string bytes = *headerTemplate;
+  bytes.resize(kHeaderSize);
+  if (headerTemplate == &templates.dxt) encodeU32(bytes.data() + kFourCCOffset, header.typeCode);
+  encodeU32(bytes.data() + kHeightOffset, header.height);
+  encodeU32(bytes.data() + kWidthOffset, header.width);
+  encodeU32(bytes.data() + kLinearSizeOffset, header.dataSize);
+  const bool wholeInArchive = dataOffset + header.dataSize <= archive.size();
+  if (header.dataSize <= kLargestInlineData && wholeInArchive) {
+    bytes.resize(kDataOffset + header.dataSize);
+    archive.read(dataOffset, bytes.data() + kDataOffset, header.dataSize);
+    return imageFile.write(0, bytes.data(), bytes.size());
+  }
   const std::uint64_t oldSize = imageFile.size();
-  bool ok = imageFile.write(0, headerTemplate->data(), headerTemplate->size());
-  if (headerTemplate == &templates.dxt)
-    ok = writeU32(imageFile, kFourCCOffset, header.typeCode) && ok;
-  ok = writeU32(imageFile, kHeightOffset, header.height) && ok;
-  ok = writeU32(imageFile, kWidthOffset, header.width) && ok;
-  ok = writeU32(imageFile, kLinearSizeOffset, header.dataSize) && ok;
-  return ok && copyRange(archive, dataOffset, imageFile, kDataOffset, header.dataSize, oldSize);
+  return imageFile.write(0, bytes.data(), bytes.size()) &&
+         copyRange(archive, dataOffset, imageFile, kDataOffset, header.dataSize, oldSize);
 }
 
 ImageFileFields readImageFileFields(const File& imageFile) {

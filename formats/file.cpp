@@ -11,15 +11,24 @@ File File::open(const std::string& path) {
   return adopt(platform::openFile(path));
 }
 
-File::File(File&& other) noexcept
-    : handle_(std::exchange(other.handle_, platform::kNoFile)),
-      writable_(std::exchange(other.writable_, false)) {}
+File File::openExisting(const std::string& path) {
+  return adopt(platform::openExisting(path));
+}
+
+File::File(File&& other) noexcept {
+  *this = std::move(other);
+}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     close();
     handle_ = std::exchange(other.handle_, platform::kNoFile);
     writable_ = std::exchange(other.writable_, false);
+    size_ = std::exchange(other.size_, 0);
+    window_ = std::move(other.window_);
+    windowStart_ = other.windowStart_;
+    windowFilled_ = std::exchange(other.windowFilled_, 0);
+    nextWindowSize_ = std::exchange(other.nextWindowSize_, kFirstWindow);
   }
   return *this;
 }
@@ -29,25 +38,63 @@ File::~File() {
 }
 
 std::uint64_t File::size() const {
-  return isOpen() ? platform::fileSize(handle_) : 0;
+  return size_;
 }
 
 std::size_t File::read(std::uint64_t offset, char* buffer, std::size_t size) const {
   if (!isOpen()) return 0;
-  const std::size_t got = platform::readAt(handle_, offset, buffer, size);
+  const std::size_t got = size <= kLargestWindow / 2
+                              ? readThroughWindow(offset, buffer, size)
+                              : platform::readAt(handle_, offset, buffer, size);
   std::memset(buffer + got, 0, size - got);
+  return got;
+}
+
+std::size_t File::readThroughWindow(std::uint64_t offset, char* buffer, std::size_t size) const {
+  const std::uint64_t windowEnd = windowStart_ + windowFilled_;
+  const bool inWindow = offset >= windowStart_ && offset + size <= windowEnd;
+  if (!inWindow) {
+    // Reads that run on from the window ask for more next time; a jump starts small.
+    const bool runsOn = windowFilled_ > 0 && offset >= windowStart_ && offset <= windowEnd;
+    nextWindowSize_ = runsOn ? std::min(nextWindowSize_ * 2, kLargestWindow) : kFirstWindow;
+    const std::size_t windowSize = std::max(nextWindowSize_, size);
+    const std::uint64_t wanted =
+        offset < size_ ? std::min<std::uint64_t>(windowSize, size_ - offset) : 0;
+    if (window_.size() < windowSize) window_.resize(windowSize);
+    windowStart_ = offset;
+    windowFilled_ = platform::readAt(handle_, offset, window_.data(), static_cast<std::size_t>(wanted));
+  }
+  const std::uint64_t available = windowStart_ + windowFilled_ - offset;
+  const auto got = static_cast<std::size_t>(std::min<std::uint64_t>(size, available));
+  std::memcpy(buffer, window_.data() + (offset - windowStart_), got);
   return got;
 }
 
 bool File::write(std::uint64_t offset, const char* data, std::size_t size) {
   if (!writable_) return false;
-  return platform::writeAt(handle_, offset, data, size);
+  if (offset < windowStart_ + windowFilled_ && offset + size > windowStart_) windowFilled_ = 0;
+  const bool written = platform::writeAt(handle_, offset, data, size);
+  // A failed write may still have put some bytes there: the length is asked again.
+  size_ = written ? std::max(size_, offset + size) : platform::fileSize(handle_);
+  return written;
+}
+
+std::uint64_t File::copyFrom(const File& from, std::uint64_t fromOffset, std::uint64_t toOffset,
+                             std::uint64_t size) {
+  if (!writable_ || !from.isOpen()) return 0;
+  const std::uint64_t copied = platform::copyWithin(from.handle_, fromOffset, handle_, toOffset, size);
+  if (copied > 0) {
+    size_ = std::max(size_, toOffset + copied);
+    windowFilled_ = 0;
+  }
+  return copied;
 }
 
 File File::adopt(platform::OpenedFile opened) {
   File file;
   file.handle_ = opened.handle;
   file.writable_ = opened.writable;
+  file.size_ = opened.size;
   return file;
 }
 
@@ -55,6 +102,8 @@ void File::close() {
   if (isOpen()) platform::closeFile(handle_);
   handle_ = platform::kNoFile;
   writable_ = false;
+  size_ = 0;
+  windowFilled_ = 0;
 }
 
 PendingFile::PendingFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
@@ -88,6 +137,7 @@ void PendingFile::discard() {
 namespace {
 
 constexpr std::uint64_t kCopyChunk = 1 << 20;
+constexpr std::uint64_t kCopyWithinFrom = 64 << 10;
 
 // Zeros over [begin, end): real ones where the file had bytes, a hole past that.
 bool writeZeros(File& to, std::uint64_t begin, std::uint64_t end, std::uint64_t oldSize,
@@ -111,8 +161,11 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
   if (size == 0) return true;
   const std::uint64_t fromSize = from.size();
   const std::uint64_t available = fromOffset < fromSize ? std::min(size, fromSize - fromOffset) : 0;
+  // Small ranges are likely in the read-ahead window already; large ones
+  // are copied by the system, where it can.
+  std::uint64_t done = available >= kCopyWithinFrom ? to.copyFrom(from, fromOffset, toOffset, available) : 0;
   std::vector<char> chunk(static_cast<std::size_t>(std::min(size, kCopyChunk)));
-  for (std::uint64_t done = 0; done < available;) {
+  while (done < available) {
     const std::size_t n =
         static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), available - done));
     from.read(fromOffset + done, chunk.data(), n);

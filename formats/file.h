@@ -5,11 +5,19 @@
 // Reads never fail loudly: bytes past the end read as zeros, and a file that
 // could not be opened leaves the reader's buffer as it was. Writes report
 // whether every byte reached the file.
+//
+// Archives and indexes are read as a stream of small records (24-byte headers,
+// 4-byte counts), so small reads are served from a read-ahead window: it
+// starts small, so that records far apart (the headers of large images) cost
+// little, and doubles while the reads run on into it. The file's length is
+// taken once at the open and then follows this process's own writes; nothing
+// else is expected to change a file during a run.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -19,6 +27,8 @@ class File {
  public:
   File() = default;  // a file that failed to open
   static File open(const std::string& path);
+  // As open(), but never creates a file: not open when there is none to read.
+  static File openExisting(const std::string& path);
   // Takes charge of a file the platform opened.
   static File adopt(platform::OpenedFile opened);
 
@@ -40,11 +50,29 @@ class File {
   // False when the file is not open for writing or a byte could not be written.
   bool write(std::uint64_t offset, const char* data, std::size_t size);
 
+  // Copies up to `size` bytes of `from` inside the system, without passing
+  // them through this process; returns how many it copied (0 where the
+  // system cannot).
+  std::uint64_t copyFrom(const File& from, std::uint64_t fromOffset, std::uint64_t toOffset,
+                         std::uint64_t size);
+
   void close();
 
  private:
+  static constexpr std::size_t kFirstWindow = 4 << 10;
+  static constexpr std::size_t kLargestWindow = 256 << 10;
+
+  std::size_t readThroughWindow(std::uint64_t offset, char* buffer, std::size_t size) const;
+
   platform::FileHandle handle_ = platform::kNoFile;
   bool writable_ = false;
+  std::uint64_t size_ = 0;
+  // The read-ahead window: bytes [windowStart_, windowStart_ + windowFilled_)
+  // of the file.
+  mutable std::vector<char> window_;
+  mutable std::uint64_t windowStart_ = 0;
+  mutable std::size_t windowFilled_ = 0;
+  mutable std::size_t nextWindowSize_ = kFirstWindow;
 };
 
 // A new file that appears under its name whole or not at all: it is written
@@ -72,8 +100,9 @@ class PendingFile {
   File file_;
 };
 
-// Copies `size` bytes from `from` at `fromOffset` to `to` at `toOffset`, a
-// chunk at a time, so that no more than one chunk is ever held. Bytes that
+// Copies `size` bytes from `from` at `fromOffset` to `to` at `toOffset`,
+// inside the system where it can, else a chunk at a time, so that no more
+// than one chunk is ever held. Bytes that
 // `from` lacks are zeros: written out only where `to` already had bytes
 // (`toOldSize`, its length before the run wrote to it), and otherwise left to
 // the file system as a hole, so a huge declared size costs no disk. False

@@ -1,5 +1,7 @@
 #include "formats/index.h"
 
+#include "formats/coding.h"
+
 namespace formats {
 
 void IndexWriter::writeSectionCount(std::uint32_t count) {
@@ -7,13 +9,24 @@ void IndexWriter::writeSectionCount(std::uint32_t count) {
 }
 
 void IndexWriter::writeImageCount(std::uint32_t count) {
-  if (!writeU32(index_, position_, count)) failed_ = true;
-  position_ += 4;
+  char bytes[4];
+  encodeU32(bytes, count);
+  pending_.append(bytes, sizeof bytes);
+  if (pending_.size() >= kFlushAt) flush();
 }
 
 void IndexWriter::writeHeader(const ImageHeader& header) {
-  if (!writeImageHeader(index_, position_, header)) failed_ = true;
-  position_ += kImageHeaderSize;
+  char bytes[kImageHeaderSize];
+  encodeImageHeader(bytes, header);
+  pending_.append(bytes, sizeof bytes);
+  if (pending_.size() >= kFlushAt) flush();
+}
+
+void IndexWriter::flush() {
+  if (pending_.empty()) return;
+  if (!index_.write(position_, pending_.data(), pending_.size())) failed_ = true;
+  position_ += pending_.size();
+  pending_.clear();
 }
 
 bool IndexReader::readSectionCount(std::uint32_t& count) {

@@ -9,28 +9,39 @@
 // An archive of S sections and N images gives 4 + 4 * S + 24 * N bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "formats/archive.h"
 #include "formats/file.h"
 
 namespace formats {
 
-// Writes an index front to back as the archive is walked.
+// Writes an index front to back as the archive is walked. Counts and headers
+// gather in a buffer that goes to the file when it fills, on flush() and at
+// the latest when the writer ends.
 class IndexWriter {
  public:
   explicit IndexWriter(File& index) : index_(index) {}
+  IndexWriter(const IndexWriter&) = delete;
+  IndexWriter& operator=(const IndexWriter&) = delete;
+  ~IndexWriter() { flush(); }
 
   void writeSectionCount(std::uint32_t count);
   void writeImageCount(std::uint32_t count);
   void writeHeader(const ImageHeader& header);
+  void flush();
 
-  // True once any write has failed.
+  // True once any write that reached the file has failed.
   bool failed() const { return failed_; }
 
  private:
+  static constexpr std::size_t kFlushAt = 64 << 10;
+
   File& index_;
-  std::uint64_t position_ = 4;
+  std::string pending_;
+  std::uint64_t position_ = 4;  // where pending_ goes
   bool failed_ = false;
 };
 

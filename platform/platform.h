@@ -20,6 +20,7 @@ inline constexpr FileHandle kNoFile = -1;
 struct OpenedFile {
   FileHandle handle = kNoFile;
   bool writable = false;
+  std::uint64_t size = 0;  // the file's length when it was opened
 };
 
 // Opens `path` the one way every file of these tools is opened: for reading
@@ -28,6 +29,12 @@ struct OpenedFile {
 // not a regular file (a directory, a pipe, a device) counts as not opened, so
 // that a dropped folder or /dev/zero cannot hang or flood a run.
 OpenedFile openFile(const std::string& path);
+
+// Opens `path` as openFile does when it names a file that can be opened for
+// reading, and never creates one: nothing is open when there is no such file.
+// It is the existence test and the open in one step, so that no other process
+// can slip a different file in between.
+OpenedFile openExisting(const std::string& path);
 
 // Reads up to `size` bytes at `offset`; returns how many were read, fewer
 // only at the end of the file or on an error.
@@ -39,10 +46,14 @@ bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_
 // The file's current length in bytes (0 when unknown).
 std::uint64_t fileSize(FileHandle file);
 
-void closeFile(FileHandle file);
+// Copies up to `size` bytes from one file to the other inside the system,
+// without passing them through the process; returns how many were copied,
+// fewer when `from` ends first or the system cannot copy this way (the
+// caller then goes on by reading and writing).
+std::uint64_t copyWithin(FileHandle from, std::uint64_t fromOffset, FileHandle to,
+                         std::uint64_t toOffset, std::uint64_t size);
 
-// True when `path` names a regular file that can be opened for reading.
-bool canOpenForReading(const std::string& path);
+void closeFile(FileHandle file);
 
 // Creates a new, empty file for reading and writing whose name starts with
 // `stem`, in the same directory; its name goes to `createdPath`. Until

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -14,13 +15,15 @@
 namespace platform {
 namespace {
 
-bool isRegularFile(int fd) {
+bool isRegularFile(int fd, std::uint64_t& size) {
   struct stat status {};
-  return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  size = static_cast<std::uint64_t>(status.st_size);
+  return true;
 }
 
-// O_NONBLOCK keeps the open itself from waiting on a FIFO; it is cleared again
-// once the file has proved to be a regular one.
+// O_NONBLOCK keeps the open itself from waiting on a FIFO. Only regular files
+// are kept open, and on those it changes nothing, so it stays set.
 int openWith(const std::string& path, int flags) {
   int fd;
   do {
@@ -29,19 +32,27 @@ int openWith(const std::string& path, int flags) {
   return fd;
 }
 
-}  // namespace
-
-OpenedFile openFile(const std::string& path) {
-  OpenedFile opened{openWith(path, O_RDWR | O_CREAT), true};
+// Read and write with `create` added, else read only; a regular file or nothing.
+OpenedFile openRegular(const std::string& path, int create) {
+  OpenedFile opened{openWith(path, O_RDWR | create), true};
   if (opened.handle < 0) opened = {openWith(path, O_RDONLY), false};
   if (opened.handle < 0) return {};
   const int fd = static_cast<int>(opened.handle);
-  if (!isRegularFile(fd)) {
+  if (!isRegularFile(fd, opened.size)) {
     ::close(fd);
     return {};
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return opened;
+}
+
+}  // namespace
+
+OpenedFile openFile(const std::string& path) {
+  return openRegular(path, O_CREAT);
+}
+
+OpenedFile openExisting(const std::string& path) {
+  return openRegular(path, 0);
 }
 
 std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {
@@ -78,12 +89,26 @@ void closeFile(FileHandle file) {
   ::close(static_cast<int>(file));
 }
 
-bool canOpenForReading(const std::string& path) {
-  const int fd = openWith(path, O_RDONLY);
-  if (fd < 0) return false;
-  const bool regular = isRegularFile(fd);
-  ::close(fd);
-  return regular;
+std::uint64_t copyWithin(FileHandle from, std::uint64_t fromOffset, FileHandle to,
+                         std::uint64_t toOffset, std::uint64_t size) {
+  std::uint64_t done = 0;
+#ifdef __linux__
+  // At most 1 GiB a call, so that the count fits every size_t and ssize_t.
+  constexpr std::uint64_t kLargestCall = 1u << 30;
+  while (done < size) {
+    auto in = static_cast<off_t>(fromOffset + done);
+    auto out = static_cast<off_t>(toOffset + done);
+    const ssize_t n =
+        ::copy_file_range(static_cast<int>(from), &in, static_cast<int>(to), &out,
+                          static_cast<std::size_t>(std::min(size - done, kLargestCall)), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::uint64_t>(n);
+  }
+#else
+  (void)from, (void)fromOffset, (void)to, (void)toOffset, (void)size;
+#endif
+  return done;
 }
 
 bool replaceFile(const std::string& from, const std::string& to) {

@@ -71,12 +71,28 @@ constexpr std::size_t kLargestIo = 1u << 30;
 
 }  // namespace
 
+namespace {
+
+// Read and write by `disposition`, else read only; a disk file or nothing.
+OpenedFile openDiskFile(const std::string& path, DWORD disposition) {
+  HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, disposition);
+  bool writable = true;
+  if (handle == INVALID_HANDLE_VALUE) {
+    handle = openWith(path, GENERIC_READ, OPEN_EXISTING);
+    writable = false;
+  }
+  if (handle == INVALID_HANDLE_VALUE) return {};
+  return {toHandle(handle), writable, fileSize(toHandle(handle))};
+}
+
+}  // namespace
+
 OpenedFile openFile(const std::string& path) {
-  HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
-  if (handle != INVALID_HANDLE_VALUE) return {toHandle(handle), true};
-  handle = openWith(path, GENERIC_READ, OPEN_EXISTING);
-  if (handle != INVALID_HANDLE_VALUE) return {toHandle(handle), false};
-  return {};
+  return openDiskFile(path, OPEN_ALWAYS);
+}
+
+OpenedFile openExisting(const std::string& path) {
+  return openDiskFile(path, OPEN_EXISTING);
 }
 
 std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {
@@ -115,11 +131,10 @@ void closeFile(FileHandle file) {
   ::CloseHandle(fromHandle(file));
 }
 
-bool canOpenForReading(const std::string& path) {
-  const HANDLE handle = openWith(path, GENERIC_READ, OPEN_EXISTING);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  ::CloseHandle(handle);
-  return true;
+// Windows has no call that copies a range between two files; the caller's
+// reads and writes do it.
+std::uint64_t copyWithin(FileHandle, std::uint64_t, FileHandle, std::uint64_t, std::uint64_t) {
+  return 0;
 }
 
 bool replaceFile(const std::string& from, const std::string& to) {
