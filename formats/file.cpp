@@ -62,7 +62,8 @@ std::size_t File::readThroughWindow(std::uint64_t offset, char* buffer, std::siz
         offset < size_ ? std::min<std::uint64_t>(windowSize, size_ - offset) : 0;
     if (window_.size() < windowSize) window_.resize(windowSize);
     windowStart_ = offset;
-    windowFilled_ = platform::readAt(handle_, offset, window_.data(), static_cast<std::size_t>(wanted));
+    windowFilled_ =
+        platform::readAt(handle_, offset, window_.data(), static_cast<std::size_t>(wanted));
   }
   const std::uint64_t available = windowStart_ + windowFilled_ - offset;
   const auto got = static_cast<std::size_t>(std::min<std::uint64_t>(size, available));
@@ -82,7 +83,8 @@ bool File::write(std::uint64_t offset, const char* data, std::size_t size) {
 std::uint64_t File::copyFrom(const File& from, std::uint64_t fromOffset, std::uint64_t toOffset,
                              std::uint64_t size) {
   if (!writable_ || !from.isOpen()) return 0;
-  const std::uint64_t copied = platform::copyWithin(from.handle_, fromOffset, handle_, toOffset, size);
+  const std::uint64_t copied =
+      platform::copyWithin(from.handle_, fromOffset, handle_, toOffset, size);
   if (copied > 0) {
     size_ = std::max(size_, toOffset + copied);
     windowFilled_ = 0;
@@ -163,7 +165,8 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
   const std::uint64_t available = fromOffset < fromSize ? std::min(size, fromSize - fromOffset) : 0;
   // Small ranges are likely in the read-ahead window already; large ones
   // are copied by the system, where it can.
-  std::uint64_t done = available >= kCopyWithinFrom ? to.copyFrom(from, fromOffset, toOffset, available) : 0;
+  std::uint64_t done =
+      available >= kCopyWithinFrom ? to.copyFrom(from, fromOffset, toOffset, available) : 0;
   std::vector<char> chunk(static_cast<std::size_t>(std::min(size, kCopyChunk)));
   while (done < available) {
     const std::size_t n =

@@ -167,6 +167,56 @@ TEST(CopyRange, CopiesAcrossChunksAndZeroFillsWhatTheSourceLacks) {
 
 namespace {
 
+// The file as a reader must see it whatever the read-ahead holds: small reads
+// running on and jumping, reads that straddle the window or outgrow it, reads
+// past the end, and reads after this process's own writes.
+TEST(File, ReadsThroughTheWindowSeeTheFileAsItIs) {
+  TempDir dir;
+  std::string content(600 << 10, '\0');
+  for (std::size_t k = 0; k < content.size(); ++k) content[k] = static_cast<char>(k * 13 + k / 251);
+  writeFile(dir.file("a"), content);
+  formats::File file = formats::File::open(dir.file("a"));
+  const struct Step {
+    std::uint64_t offset;
+    std::size_t size;
+    const char* write;  // written at offset instead of reading, when given
+  } steps[] = {
+      {8, 24, nullptr},        {32, 24, nullptr},     {4090, 24, nullptr},   {4114, 4000, nullptr},
+      {8000, 20000, nullptr},  {300000, 24, nullptr}, {299990, 24, nullptr}, {0, 130000, nullptr},
+      {1000, 200000, nullptr}, {614390, 24, nullptr}, {614400, 4, nullptr},  {700000, 24, nullptr},
+      {20, 3, "XYZ"},          {0, 64, nullptr},      {614398, 4, "tail"},   {614380, 40, nullptr},
+      {20, 24, nullptr},
+  };
+  for (const Step& step : steps) {
+    if (step.write != nullptr) {
+      ASSERT_TRUE(file.write(step.offset, step.write, step.size));
+      const std::size_t end = step.offset + step.size;
+      if (content.size() < end) content.resize(end, '\0');
+      content.replace(step.offset, step.size, step.write);
+      EXPECT_EQ(file.size(), content.size());
+      continue;
+    }
+    std::string got(step.size, '#');
+    file.read(step.offset, got.data(), step.size);
+    std::string expected =
+        step.offset < content.size() ? content.substr(step.offset, step.size) : "";
+    expected.resize(step.size, '\0');
+    EXPECT_TRUE(got == expected) << "read of " << step.size << " at " << step.offset;
+  }
+}
+
+TEST(File, OpenExistingNeverCreates) {
+  TempDir dir;
+  EXPECT_FALSE(formats::File::openExisting(dir.file("missing.dds")).isOpen());
+  EXPECT_FALSE(std::filesystem::exists(dir.file("missing.dds")));
+  std::filesystem::create_directory(dir.file("folder.dds"));
+  EXPECT_FALSE(formats::File::openExisting(dir.file("folder.dds")).isOpen());
+  writeFile(dir.file("there.dds"), "DDS ");
+  const formats::File there = formats::File::openExisting(dir.file("there.dds"));
+  EXPECT_TRUE(there.isOpen());
+  EXPECT_EQ(there.size(), 4u);
+}
+
 TEST(PendingFile, AppearsOnlyWhenCommitted) {
   TempDir dir;
   const std::string target = dir.file("units(new).spr");
