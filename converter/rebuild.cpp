@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "formats/archive.h"
 #include "formats/dds.h"
@@ -14,9 +15,6 @@ namespace {
 
 using formats::ImageHeader;
 using report::Report;
-
-// Images this small go into the new archive with their header in one write.
-constexpr std::uint64_t kLargestInlineData = 64 << 10;
 
 enum class Outcome { kDone, kMissingFile, kUnconvertible, kWriteFailed, kIndexStopped };
 
@@ -62,21 +60,11 @@ void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
   }
 }
 
-// Writes the image's header and data into the new archive: small images in
-// one write, large ones copied in chunks or by the system.
 bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& imageFile) {
-  const std::uint64_t dataAt = run.position + formats::kImageHeaderSize;
-  const bool wholeInFile = formats::dds::kDataOffset + header.dataSize <= imageFile.size();
-  if (header.dataSize <= kLargestInlineData && wholeInFile) {
-    std::string bytes(formats::kImageHeaderSize + header.dataSize, '\0');
-    formats::encodeImageHeader(bytes.data(), header);
-    imageFile.read(formats::dds::kDataOffset, bytes.data() + formats::kImageHeaderSize,
-                   header.dataSize);
-    return run.archive.write(run.position, bytes.data(), bytes.size());
-  }
-  return formats::writeImageHeader(run.archive, run.position, header) &&
-         formats::copyRange(imageFile, formats::dds::kDataOffset, run.archive, dataAt,
-                            header.dataSize, 0);
+  std::string bytes(formats::kImageHeaderSize, '\0');
+  formats::encodeImageHeader(bytes.data(), header);
+  return formats::writeHeaderAndRange(run.archive, run.position, std::move(bytes), imageFile,
+                                      formats::dds::kDataOffset, header.dataSize, 0);
 }
 
 Outcome rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {

@@ -1,6 +1,7 @@
 #include "formats/dds.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "formats/coding.h"
 
@@ -13,13 +14,6 @@ const std::string* templateFor(const HeaderTemplates& templates, std::string_vie
   return nullptr;
 }
 
-namespace {
-
-// Images this small go out with their header in one write.
-constexpr std::uint64_t kLargestInlineData = 64 << 10;
-
-}  // namespace
-
 bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::string_view typeName,
                     const ImageHeader& header, const File& archive, std::uint64_t dataOffset) {
   const std::string* headerTemplate = templateFor(templates, typeName);
@@ -30,15 +24,12 @@ bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::stri
   encodeU32(bytes.data() + kHeightOffset, header.height);
   encodeU32(bytes.data() + kWidthOffset, header.width);
   encodeU32(bytes.data() + kLinearSizeOffset, header.dataSize);
-  const bool wholeInArchive = dataOffset + header.dataSize <= archive.size();
-  if (header.dataSize <= kLargestInlineData && wholeInArchive) {
-    bytes.resize(kDataOffset + header.dataSize);
-    archive.read(dataOffset, bytes.data() + kDataOffset, header.dataSize);
-    return imageFile.write(0, bytes.data(), bytes.size());
-  }
-  const std::uint64_t oldSize = imageFile.size();
-  return imageFile.write(0, bytes.data(), bytes.size()) &&
-         copyRange(archive, dataOffset, imageFile, kDataOffset, header.dataSize, oldSize);
+  return writeHeaderAndRange(imageFile, 0, std::move(bytes), archive, dataOffset, header.dataSize,
+                             imageFile.size());
+}
+const std::uint64_t oldSize = imageFile.size();
+return imageFile.write(0, bytes.data(), bytes.size()) &&
+       copyRange(archive, dataOffset, imageFile, kDataOffset, header.dataSize, oldSize);
 }
 
 ImageFileFields readImageFileFields(const File& imageFile) {

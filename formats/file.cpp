@@ -142,6 +142,8 @@ void PendingFile::discard() {
 namespace {
 
 constexpr std::uint64_t kCopyChunk = 1 << 20;
+// Ranges from this size on are copied by the system; smaller ones go through
+// the read-ahead window, and out with their header in one write.
 constexpr std::uint64_t kCopyWithinFrom = 64 << 10;
 
 // Zeros over [begin, end): real ones where the file had bytes, a hole past that.
@@ -166,8 +168,6 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
   if (size == 0) return true;
   const std::uint64_t fromSize = from.size();
   const std::uint64_t available = fromOffset < fromSize ? std::min(size, fromSize - fromOffset) : 0;
-  // Small ranges are likely in the read-ahead window already; large ones
-  // are copied by the system, where it can.
   std::uint64_t done =
       available >= kCopyWithinFrom ? to.copyFrom(from, fromOffset, toOffset, available) : 0;
   std::vector<char> chunk(static_cast<std::size_t>(std::min(size, kCopyChunk)));
@@ -180,6 +180,19 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
   }
   if (available == size) return true;
   return writeZeros(to, toOffset + available, toOffset + size, toOldSize, chunk);
+}
+
+bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string header, const File& from,
+                         std::uint64_t fromOffset, std::uint64_t size, std::uint64_t toOldSize) {
+  const std::uint64_t dataOffset = toOffset + header.size();
+  if (size < kCopyWithinFrom && fromOffset + size <= from.size()) {
+    const std::size_t headerSize = header.size();
+    header.resize(headerSize + size);
+    from.read(fromOffset, header.data() + headerSize, size);
+    return to.write(toOffset, header.data(), header.size());
+  }
+  return to.write(toOffset, header.data(), header.size()) &&
+         copyRange(from, fromOffset, to, dataOffset, size, toOldSize);
 }
 
 }  // namespace formats

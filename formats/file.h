@@ -110,4 +110,10 @@ class PendingFile {
 bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
                std::uint64_t size, std::uint64_t toOldSize);
 
+// Writes `header` at `toOffset` followed by `size` bytes of `from` at
+// `fromOffset`, as copyRange does; a small range that `from` holds whole goes
+// out in the same write as the header.
+bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string header, const File& from,
+                         std::uint64_t fromOffset, std::uint64_t size, std::uint64_t toOldSize);
+
 }  // namespace formats
