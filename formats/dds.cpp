@@ -27,10 +27,6 @@ bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::stri
   return writeHeaderAndRange(imageFile, 0, std::move(bytes), archive, dataOffset, header.dataSize,
                              imageFile.size());
 }
-const std::uint64_t oldSize = imageFile.size();
-return imageFile.write(0, bytes.data(), bytes.size()) &&
-       copyRange(archive, dataOffset, imageFile, kDataOffset, header.dataSize, oldSize);
-}
 
 ImageFileFields readImageFileFields(const File& imageFile) {
   char header[kHeaderSize] = {};
