@@ -170,6 +170,8 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
   const std::uint64_t available = fromOffset < fromSize ? std::min(size, fromSize - fromOffset) : 0;
   std::uint64_t done =
       available >= kCopyWithinFrom ? to.copyFrom(from, fromOffset, toOffset, available) : 0;
+  if (done == size) return true;
+  // Held only when the system did not copy everything.
   std::vector<char> chunk(static_cast<std::size_t>(std::min(size, kCopyChunk)));
   while (done < available) {
     const std::size_t n =
