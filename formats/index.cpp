@@ -11,14 +11,17 @@ void IndexWriter::writeSectionCount(std::uint32_t count) {
 void IndexWriter::writeImageCount(std::uint32_t count) {
   char bytes[4];
   encodeU32(bytes, count);
-  pending_.append(bytes, sizeof bytes);
-  if (pending_.size() >= kFlushAt) flush();
+  append(bytes, sizeof bytes);
 }
 
 void IndexWriter::writeHeader(const ImageHeader& header) {
   char bytes[kImageHeaderSize];
   encodeImageHeader(bytes, header);
-  pending_.append(bytes, sizeof bytes);
+  append(bytes, sizeof bytes);
+}
+
+void IndexWriter::append(const char* bytes, std::size_t size) {
+  pending_.append(bytes, size);
   if (pending_.size() >= kFlushAt) flush();
 }
 

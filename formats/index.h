@@ -39,6 +39,8 @@ class IndexWriter {
  private:
   static constexpr std::size_t kFlushAt = 64 << 10;
 
+  void append(const char* bytes, std::size_t size);
+
   File& index_;
   std::string pending_;
   std::uint64_t position_ = 4;  // where pending_ goes
