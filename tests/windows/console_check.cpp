@@ -86,10 +86,24 @@ void type(HANDLE input, const std::vector<INPUT_RECORD>& events) {
   ::WriteConsoleInputW(input, events.data(), static_cast<DWORD>(events.size()), &written);
 }
 
-DWORD waitingEvents(HANDLE input) {
+std::string describe(const INPUT_RECORD& record) {
+  if (record.EventType != KEY_EVENT) return "event type " + std::to_string(record.EventType);
+  const auto& k = record.Event.KeyEvent;
+  return std::string(k.bKeyDown ? "down" : "up") + " vk " + std::to_string(k.wVirtualKeyCode) +
+         " char " + std::to_string(k.uChar.UnicodeChar);
+}
+
+// Takes every waiting event and names each, so a failure shows what was left.
+std::string eventsLeft(HANDLE input) {
+  std::string left;
   DWORD waiting = 0;
-  ::GetNumberOfConsoleInputEvents(input, &waiting);
-  return waiting;
+  while (::GetNumberOfConsoleInputEvents(input, &waiting) && waiting > 0) {
+    INPUT_RECORD record{};
+    DWORD got = 0;
+    if (!::ReadConsoleInputW(input, &record, 1, &got) || got == 0) break;
+    left += " [" + describe(record) + "]";
+  }
+  return left;
 }
 
 void checkThePauseOnAConsole() {
@@ -100,7 +114,8 @@ void checkThePauseOnAConsole() {
 
   type(input, {key(true, VK_SHIFT, 0), key(false, 'A', L'a'), mouse(), focus()});
   check(!platform::windows::takeKeyPress(input), "no press among releases, mouse and focus");
-  check(waitingEvents(input) == 0, "events that are no press are taken all the same");
+  const std::string notTaken = eventsLeft(input);
+  check(notTaken.empty(), "events that are no press are taken all the same:" + notTaken);
 
   // Keys typed ahead: the first ends the pause, the others are discarded.
   type(input, {key(true, VK_CONTROL, 0), key(true, 'B', L'b'), key(false, 'B', L'b'),
@@ -108,7 +123,8 @@ void checkThePauseOnAConsole() {
   const DWORD start = ::GetTickCount();
   platform::windows::waitForKeyOn(input);
   check(::GetTickCount() - start < 1000, "a waiting key press ends the pause at once");
-  check(waitingEvents(input) == 0, "keys typed ahead end one pause only");
+  const std::string typedAhead = eventsLeft(input);
+  check(typedAhead.empty(), "keys typed ahead end one pause only:" + typedAhead);
   ::CloseHandle(input);
 }
 
