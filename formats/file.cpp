@@ -57,8 +57,8 @@ std::size_t File::readThroughWindow(std::uint64_t offset, char* buffer, std::siz
     // Reads that land within a window's length past the window (records with
     // small images between them) ask for more next time; a longer jump (over
     // the data of a large image) starts small again.
-    const bool runsOn = windowFilled_ > 0 && offset >= windowStart_ &&
-                        offset <= windowEnd + std::max<std::size_t>(windowFilled_, 1);
+    const bool runsOn =
+        windowFilled_ > 0 && offset >= windowStart_ && offset <= windowEnd + windowFilled_;
     nextWindowSize_ = runsOn ? std::min(nextWindowSize_ * 2, kLargestWindow) : kFirstWindow;
     const std::size_t windowSize = std::max(nextWindowSize_, size);
     const std::uint64_t wanted =

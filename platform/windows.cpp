@@ -69,10 +69,6 @@ OVERLAPPED at(std::uint64_t offset) {
 
 constexpr std::size_t kLargestIo = 1u << 30;
 
-}  // namespace
-
-namespace {
-
 // Read and write by `disposition`, else read only; a disk file or nothing.
 OpenedFile openDiskFile(const std::string& path, DWORD disposition) {
   HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, disposition);
