@@ -33,7 +33,7 @@ void reportUnwritten(Extraction& run, const std::string& fileName) {
 void saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
                const ImageHeader& header, const std::string& typeName) {
   const RunNames& names = run.names;
-  formats::File imageFile = formats::File::open(
+  formats::File imageFile = formats::File::openOutput(
       formats::imageFileName(names.directoryPrefix, names.baseName, section, image));
   if (!formats::dds::writeImageFile(imageFile, run.templates, typeName, header, run.archive,
                                     run.walk.dataOffset())) {
@@ -92,7 +92,7 @@ Tally extractArchive(Report& report, const RunNames& names,
                      const formats::dds::HeaderTemplates& templates) {
   const std::string stem = names.directoryPrefix + names.baseName;
   const formats::File archive = formats::File::open(stem + ".spr");
-  formats::File indexFile = formats::File::open(stem + ".rep");
+  formats::File indexFile = formats::File::openOutput(stem + ".rep");
   Extraction run{report,
                  names,
                  templates,

@@ -11,6 +11,10 @@ File File::open(const std::string& path) {
   return adopt(platform::openFile(path));
 }
 
+File File::openOutput(const std::string& path) {
+  return adopt(platform::openOutputFile(path));
+}
+
 File File::openExisting(const std::string& path) {
   return adopt(platform::openExisting(path));
 }

@@ -27,6 +27,9 @@ class File {
  public:
   File() = default;  // a file that failed to open
   static File open(const std::string& path);
+  // As open(), for a file the run writes: never through a link, which counts
+  // as a file that could not be opened.
+  static File openOutput(const std::string& path);
   // As open(), but never creates a file: not open when there is none to read.
   static File openExisting(const std::string& path);
   // Takes charge of a file the platform opened.

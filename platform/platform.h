@@ -27,8 +27,18 @@ struct OpenedFile {
 // and writing as raw bytes, created empty when missing, never truncated; for
 // reading only when it can be neither updated nor created. Anything that is
 // not a regular file (a directory, a pipe, a device) counts as not opened, so
-// that a dropped folder or /dev/zero cannot hang or flood a run.
+// that a dropped folder or /dev/zero cannot hang or flood a run. A link
+// (symbolic link, junction) under the name is read through when it leads to
+// a file, but nothing is ever created through one: a dangling link counts as
+// not opened.
 OpenedFile openFile(const std::string& path);
+
+// Opens `path` as openFile does for a file the run writes, never through a
+// link: a link under the name, whatever it leads to, counts as not opened,
+// so that a planted link cannot send the run's bytes to a file elsewhere.
+// The test for a link is part of the open itself, leaving no moment in which
+// the name could be swapped for one.
+OpenedFile openOutputFile(const std::string& path);
 
 // Opens `path` as openFile does when it names a file that can be opened for
 // reading, and never creates one: nothing is open when there is no such file.

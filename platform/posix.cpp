@@ -32,10 +32,12 @@ int openWith(const std::string& path, int flags) {
   return fd;
 }
 
-// Read and write with `create` added, else read only; a regular file or nothing.
-OpenedFile openRegular(const std::string& path, int create) {
-  OpenedFile opened{openWith(path, O_RDWR | create), true};
-  if (opened.handle < 0) opened = {openWith(path, O_RDONLY), false};
+// Read and write with `writeFlags`, else read only with `readFlags`; a
+// regular file or nothing. `error` is why nothing was opened.
+OpenedFile openRegular(const std::string& path, int writeFlags, int readFlags, int& error) {
+  OpenedFile opened{openWith(path, O_RDWR | writeFlags), true};
+  if (opened.handle < 0) opened = {openWith(path, O_RDONLY | readFlags), false};
+  error = errno;
   if (opened.handle < 0) return {};
   const int fd = static_cast<int>(opened.handle);
   if (!isRegularFile(fd, opened.size)) {
@@ -47,12 +49,23 @@ OpenedFile openRegular(const std::string& path, int create) {
 
 }  // namespace
 
+OpenedFile openOutputFile(const std::string& path) {
+  int error = 0;
+  return openRegular(path, O_CREAT | O_NOFOLLOW, O_NOFOLLOW, error);
+}
+
 OpenedFile openFile(const std::string& path) {
-  return openRegular(path, O_CREAT);
+  int error = 0;
+  const OpenedFile opened = openRegular(path, O_CREAT | O_NOFOLLOW, O_NOFOLLOW, error);
+  // ELOOP: a link stands under the name. Without O_CREAT the second open
+  // can only reach a file that exists.
+  if (opened.handle == kNoFile && error == ELOOP) return openRegular(path, 0, 0, error);
+  return opened;
 }
 
 OpenedFile openExisting(const std::string& path) {
-  return openRegular(path, 0);
+  int error = 0;
+  return openRegular(path, 0, 0, error);
 }
 
 std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {

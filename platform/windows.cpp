@@ -55,9 +55,42 @@ HANDLE keepIfDiskFile(HANDLE handle) {
   return handle;
 }
 
-HANDLE openWith(const std::string& path, DWORD access, DWORD disposition) {
-  return keepIfDiskFile(::CreateFileW(wide(path).c_str(), access, kShareAll, nullptr, disposition,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+HANDLE openWith(const std::string& path, DWORD access, DWORD disposition,
+                DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+  return keepIfDiskFile(
+      ::CreateFileW(wide(path).c_str(), access, kShareAll, nullptr, disposition, flags, nullptr));
+}
+
+enum class Found { kFile, kLink, kOtherReparsePoint, kNothing };
+
+// A symbolic link or a junction is a name that stands for another. Other
+// reparse points (files kept in the cloud, deduplicated files) are files in
+// their own right.
+Found whatIsOpen(HANDLE handle) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info) ||
+      !(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return Found::kFile;
+  }
+  return IsReparseTagNameSurrogate(info.ReparseTag) ? Found::kLink : Found::kOtherReparsePoint;
+}
+
+// Opens the name itself, not what a link there leads to; a link is closed
+// again at once and only reported in `found`.
+HANDLE openNotThroughLink(const std::string& path, DWORD access, DWORD disposition, Found& found) {
+  const HANDLE handle =
+      openWith(path, access, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+  if (handle == INVALID_HANDLE_VALUE) {
+    found = Found::kNothing;
+    return handle;
+  }
+  found = whatIsOpen(handle);
+  if (found == Found::kFile) return handle;
+  ::CloseHandle(handle);
+  if (found == Found::kLink) return INVALID_HANDLE_VALUE;
+  // Opened again as usual, so that it behaves as the file it is.
+  found = Found::kFile;
+  return openWith(path, access, OPEN_EXISTING);
 }
 
 OVERLAPPED at(std::uint64_t offset) {
@@ -69,22 +102,40 @@ OVERLAPPED at(std::uint64_t offset) {
 
 constexpr std::size_t kLargestIo = 1u << 30;
 
-// Read and write by `disposition`, else read only; a disk file or nothing.
-OpenedFile openDiskFile(const std::string& path, DWORD disposition) {
-  HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, disposition);
-  bool writable = true;
-  if (handle == INVALID_HANDLE_VALUE) {
-    handle = openWith(path, GENERIC_READ, OPEN_EXISTING);
-    writable = false;
-  }
+OpenedFile opened(HANDLE handle, bool writable) {
   if (handle == INVALID_HANDLE_VALUE) return {};
   return {toHandle(handle), writable, fileSize(toHandle(handle))};
 }
 
+// Read and write by `disposition`, else read only; a disk file or nothing.
+OpenedFile openDiskFile(const std::string& path, DWORD disposition) {
+  HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, disposition);
+  if (handle != INVALID_HANDLE_VALUE) return opened(handle, true);
+  return opened(openWith(path, GENERIC_READ, OPEN_EXISTING), false);
+}
+
+// As openDiskFile with OPEN_ALWAYS, but never through a link; `found` tells
+// whether a link stood under the name.
+OpenedFile openOrCreateNotThroughLink(const std::string& path, Found& found) {
+  HANDLE handle = openNotThroughLink(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, found);
+  if (found == Found::kFile) return opened(handle, true);
+  if (found == Found::kLink) return {};
+  return opened(openNotThroughLink(path, GENERIC_READ, OPEN_EXISTING, found), false);
+}
+
 }  // namespace
 
+OpenedFile openOutputFile(const std::string& path) {
+  Found found = Found::kNothing;
+  return openOrCreateNotThroughLink(path, found);
+}
+
 OpenedFile openFile(const std::string& path) {
-  return openDiskFile(path, OPEN_ALWAYS);
+  Found found = Found::kNothing;
+  const OpenedFile file = openOrCreateNotThroughLink(path, found);
+  // A link is read through when it leads to a file; OPEN_EXISTING creates none.
+  if (found == Found::kLink) return openDiskFile(path, OPEN_EXISTING);
+  return file;
 }
 
 OpenedFile openExisting(const std::string& path) {
@@ -178,7 +229,8 @@ OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath) {
     // The interrupt handler waits for the lock, so it sees the file and its
     // name together or neither.
     ::EnterCriticalSection(cleanupLock());
-    const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+    const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
     const DWORD error = ::GetLastError();
     if (handle != INVALID_HANDLE_VALUE) removeIfInterrupted(path);
     ::LeaveCriticalSection(cleanupLock());

@@ -217,6 +217,46 @@ TEST(File, OpenExistingNeverCreates) {
   EXPECT_EQ(there.size(), 4u);
 }
 
+// What each open makes of a link: only a link to a regular file is opened,
+// and only by the opens of files the run reads.
+TEST(File, LinksAreReadThroughButNeverWrittenOrCreatedThrough) {
+  TempDir dir;
+  writeFile(dir.file("target"), "kept");
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.file("folder"));
+  const struct {
+    const char* link;
+    const char* to;
+    bool opened;  // by open() and openExisting(); openOutput() opens none
+  } cases[] = {
+      {"to-file", "target", true},
+      {"dangling", "missing", false},
+      {"to-folder", "folder", false},
+      {"to-fifo", "fifo", false},
+  };
+  using Open = formats::File (*)(const std::string&);
+  const struct {
+    const char* name;
+    Open open;
+    bool followsLinks;
+  } opens[] = {{"open", &formats::File::open, true},
+               {"openExisting", &formats::File::openExisting, true},
+               {"openOutput", &formats::File::openOutput, false}};
+  for (const auto& c : cases) {
+    std::filesystem::create_symlink(c.to, dir.file(c.link));
+    for (const auto& o : opens) {
+      SCOPED_TRACE(std::string(o.name) + " of " + c.link);
+      formats::File file = o.open(dir.file(c.link));
+      EXPECT_EQ(file.isOpen(), c.opened && o.followsLinks);
+      if (!o.followsLinks) {
+        EXPECT_FALSE(file.write(0, "XY", 2));
+      }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
+  }
+  EXPECT_EQ(readFile(dir.file("target")), "kept");
+}
+
 TEST(PendingFile, AppearsOnlyWhenCommitted) {
   TempDir dir;
   const std::string target = dir.file("units(new).spr");

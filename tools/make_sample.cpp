@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path directory = argv[1];
   std::error_code error;
   std::filesystem::create_directories(directory, error);
-  formats::File archive = formats::File::open((directory / "units.spr").string());
+  formats::File archive = formats::File::openOutput((directory / "units.spr").string());
   if (!writeSample(archive)) {
     std::cerr << "make_sample: could not write " << (directory / "units.spr").string() << "\n";
     return 1;
