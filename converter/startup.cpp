@@ -51,7 +51,7 @@ int hexDigitValue(char c) {
 
 // The last three characters with A to Z made lower case and nothing else.
 std::string nameEnding(std::string_view name) {
-  std::string ending(name.substr(name.size() < 3 ? 0 : name.size() - 3));
+  std::string ending(name.substr(formats::lastCharactersStart(name, 3)));
   for (char& c : ending) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
@@ -81,7 +81,7 @@ formats::dds::HeaderTemplates decodeTemplates() {
 
 RunNames runNames(std::string_view argument) {
   formats::DroppedPath path = formats::splitDroppedPath(argument);
-  std::string baseName = path.name.size() > 4 ? path.name.substr(0, path.name.size() - 4) : "";
+  std::string baseName = path.name.substr(0, formats::lastCharactersStart(path.name, 4));
   return {std::move(path.directoryPrefix), std::move(path.name), std::move(baseName)};
 }
 

@@ -1,5 +1,7 @@
 #include "formats/names.h"
 
+#include <vector>
+
 namespace formats {
 
 DroppedPath splitDroppedPath(std::string_view argument) {
@@ -7,6 +9,49 @@ DroppedPath splitDroppedPath(std::string_view argument) {
   if (lastSeparator == std::string_view::npos) return {"", std::string(argument)};
   return {std::string(argument.substr(0, lastSeparator + 1)),
           std::string(argument.substr(lastSeparator + 1))};
+}
+
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `bytes`, or 1
+// when there is none (RFC 3629: no overlong forms, no surrogates, nothing
+// past U+10FFFF).
+std::size_t sequenceLength(std::string_view bytes) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 1;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  }
+  if (length == 1 || bytes.size() < length) return 1;
+  if (byte(1) < low || byte(1) > high) return 1;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(k) < 0x80 || byte(k) > 0xBF) return 1;
+  }
+  return length;
+}
+
+}  // namespace
+
+std::size_t lastCharactersStart(std::string_view name, std::size_t count) {
+  if (count == 0) return name.size();
+  // Sequences are told apart from the front only; the starts of the last
+  // `count` of them are kept in a ring as the walk goes.
+  std::vector<std::size_t> starts(count);
+  std::size_t seen = 0;
+  for (std::size_t at = 0; at < name.size(); at += sequenceLength(name.substr(at))) {
+    starts[seen++ % count] = at;
+  }
+  return seen < count ? 0 : starts[seen % count];
 }
 
 std::string imageFileName(std::string_view directoryPrefix, std::string_view baseName,

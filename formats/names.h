@@ -17,6 +17,12 @@ struct DroppedPath {
 
 DroppedPath splitDroppedPath(std::string_view argument);
 
+// Where the last `count` characters of `name` begin, as a byte position (0
+// when it has fewer). A character is one whole UTF-8 sequence; a byte that
+// is not part of a well-formed sequence counts as a character of its own, so
+// names that are not UTF-8 are cut byte by byte.
+std::size_t lastCharactersStart(std::string_view name, std::size_t count);
+
 // The image file of image `image` of section `section`:
 // prefix + base name + "-" + section + "-" + image + ".dds".
 std::string imageFileName(std::string_view directoryPrefix, std::string_view baseName,

@@ -254,6 +254,12 @@ std::vector<Case> cases() {
        start("units", 2) + "Section 1 : 1 Images\r\nSection 2 : 0 Images\r\n" + kDone,
        {{"units(new).spr", archiveStart(2).u32(1).image(21, 1, 1, 1, 1, "ARGB").u32(0)}}},
 
+      {"a letter of two bytes in the name",
+       {{"Zo\xC3\xAB.rep", Bytes().u32(0)}},
+       {"Zo\xC3\xAB.rep"},
+       start("Zo\xC3\xAB", 0) + kDone,
+       {{"Zo\xC3\xAB(new).spr", archiveStart(0)}}},
+
       {"a missing index",
        {},
        {"units.rep"},

@@ -78,6 +78,20 @@ TEST(RunNames, BaseNameIsTheNameLessFourCharacters) {
       {"D:\\mods\\spr", "D:\\mods\\", "spr", ""},
       {"D:\\mods\\.spr", "D:\\mods\\", ".spr", ""},
       {"D:\\mods\\", "D:\\mods\\", "", ""},
+      // A character outside ASCII is one character, however many bytes.
+      {"x\xC3\xA9spr", "", "x\xC3\xA9spr", "x"},
+      {"\xC3\x9Fspr", "", "\xC3\x9Fspr", ""},
+      {"\xE6\x97\xA5\xE6\x9C\xAC.spr", "", "\xE6\x97\xA5\xE6\x9C\xAC.spr",
+       "\xE6\x97\xA5\xE6\x9C\xAC"},
+      {"Zo\xC3\xAB.rep", "", "Zo\xC3\xAB.rep", "Zo\xC3\xAB"},
+      {"a\xF0\x9F\x98\x80spr", "", "a\xF0\x9F\x98\x80spr", "a"},
+      // Bytes that are no UTF-8 are a character each.
+      {"ab\xE9spr", "", "ab\xE9spr", "ab"},
+      {"a\xC3\xA9\xA9spr", "", "a\xC3\xA9\xA9spr", "a\xC3\xA9"},
+      {"a\xE0\x80\x80pr", "", "a\xE0\x80\x80pr", "a\xE0"},
+      {"a\xED\xA0\x80pr", "", "a\xED\xA0\x80pr", "a\xED"},
+      {"a\xF4\x90\x80\x80r", "", "a\xF4\x90\x80\x80r", "a\xF4"},
+      {"a\xE6\x97spr", "", "a\xE6\x97spr", "a\xE6"},
   };
   for (const auto& c : cases) {
     const converter::RunNames names = converter::runNames(c.argument);
