@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/windows_console.h"
+#include "platform/windows_paths.h"
 
 namespace platform {
 namespace {
@@ -36,6 +37,39 @@ std::string utf8(std::wstring_view text) {
   return converted;
 }
 
+bool startsWith(std::wstring_view text, std::wstring_view start) {
+  return text.substr(0, start.size()) == start;
+}
+
+}  // namespace
+
+namespace windows {
+
+std::wstring extendedLengthPath(std::wstring_view path) {
+  if (path.empty() || startsWith(path, L"\\\\?\\") || startsWith(path, L"\\\\.\\")) {
+    return std::wstring(path);
+  }
+  const std::wstring given(path);
+  std::wstring full(::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr), L'\0');
+  const DWORD length =
+      ::GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length == 0 || length >= full.size()) return given;
+  full.resize(length);
+  if (startsWith(full, L"\\\\?\\") || startsWith(full, L"\\\\.\\")) return full;  // CON, NUL...
+  if (startsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+}  // namespace windows
+
+namespace {
+
+// Every name handed to a file call of Windows, in the form it takes at any
+// length.
+std::wstring filePath(const std::string& path) {
+  return windows::extendedLengthPath(wide(path));
+}
+
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 FileHandle toHandle(HANDLE handle) {
@@ -57,8 +91,8 @@ HANDLE keepIfDiskFile(HANDLE handle) {
 
 HANDLE openWith(const std::string& path, DWORD access, DWORD disposition,
                 DWORD flags = FILE_ATTRIBUTE_NORMAL) {
-  return keepIfDiskFile(
-      ::CreateFileW(wide(path).c_str(), access, kShareAll, nullptr, disposition, flags, nullptr));
+  return keepIfDiskFile(::CreateFileW(filePath(path).c_str(), access, kShareAll, nullptr,
+                                      disposition, flags, nullptr));
 }
 
 enum class Found { kFile, kLink, kOtherReparsePoint, kNothing };
@@ -185,12 +219,12 @@ std::uint64_t copyWithin(FileHandle, std::uint64_t, FileHandle, std::uint64_t, s
 }
 
 bool replaceFile(const std::string& from, const std::string& to) {
-  return ::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+  return ::MoveFileExW(filePath(from).c_str(), filePath(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool removeFile(const std::string& path) {
-  return ::DeleteFileW(wide(path).c_str()) != 0;
+  return ::DeleteFileW(filePath(path).c_str()) != 0;
 }
 
 namespace {
@@ -218,7 +252,7 @@ void removeIfInterrupted(const std::string& path) {
   static const bool installed = ::SetConsoleCtrlHandler(removeTemporaryOnInterrupt, TRUE) != 0;
   (void)installed;
   ::EnterCriticalSection(cleanupLock());
-  gTemporaryPath = wide(path);
+  gTemporaryPath = path.empty() ? std::wstring() : filePath(path);
   ::LeaveCriticalSection(cleanupLock());
 }
 

@@ -12,6 +12,7 @@
 #include "support/files.h"
 #include "support/run.h"
 #include "support/run_case.h"
+#include "support/windows.h"
 
 namespace {
 
@@ -365,6 +366,36 @@ TEST(ExtractionFailures, FilesThatCannotBeWrittenAreReported) {
       EXPECT_TRUE(std::filesystem::is_empty(dir.file(name))) << name;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A dropped file 300 characters deep, extracted and rebuilt. Wine does not
+// enforce Windows' limit of 260 characters, so this proves only that the long
+// form of the names breaks nothing; the forms themselves are checked on their
+// own (path_check).
+TEST(DeepFolders, AFileThreeHundredCharactersDeepIsExtractedAndRebuilt) {
+  if (!testing_support::windowsProgramsDir()) {
+    GTEST_SKIP() << "the limit of 260 characters is Windows'";
+  }
+  TempDir dir;
+  const std::filesystem::path deep =
+      dir.path() / std::string(100, 'a') / std::string(100, 'b') / std::string(60, 'c');
+  std::filesystem::create_directories(deep);
+  const std::string dropped = testing_support::windowsPath(deep) + "\\units.spr";
+  ASSERT_GE(dropped.size(), 300u);
+  const std::string archive = archiveStart(1).u32(1).image(0x31545844, 0, 0, 4, 4, ramp(8));
+  writeFile((deep / "units.spr").string(), archive);
+  const auto extracted = runProgram(ZERBOLT_PATH, {dropped}, dir.path().string());
+  EXPECT_TRUE(extracted.output.ends_with("\r\nDone!\r\n")) << extracted.output;
+  EXPECT_EQ(testing_support::readFile((deep / "units-1-1.dds").string()),
+            dxtFileHeader("DXT1", 4, 4, 8) + ramp(8));
+  const std::string index = dropped.substr(0, dropped.size() - 3) + "rep";
+  const auto rebuilt = runProgram(ZERBOLT_PATH, {index}, dir.path().string());
+  EXPECT_TRUE(rebuilt.output.ends_with("\r\nDone!\r\n")) << rebuilt.output;
+  EXPECT_EQ(testing_support::readFile((deep / "units(new).spr").string()), archive);
 }
 
 }  // namespace

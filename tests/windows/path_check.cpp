@@ -1,0 +1,59 @@
+// Checks the extended-length form every file name takes on Windows (or Wine)
+// against the forms Windows documents, written out here by hand.
+// Prints "N passed, N failed" and exits non-zero on any failure.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/windows_paths.h"
+
+namespace {
+
+std::string narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+}  // namespace
+
+int main() {
+  ::SetCurrentDirectoryW(L"C:\\windows");
+  const std::wstring deep = L"C:\\mods\\" + std::wstring(280, L'd') + L"\\units.spr";
+  const struct {
+    std::wstring given;
+    std::wstring expected;
+  } cases[] = {
+      {L"C:\\mods\\units.spr", L"\\\\?\\C:\\mods\\units.spr"},
+      {L"C:/mods/units.spr", L"\\\\?\\C:\\mods\\units.spr"},
+      {L"C:\\mods/sub\\units.rep", L"\\\\?\\C:\\mods\\sub\\units.rep"},
+      {L"units.spr", L"\\\\?\\C:\\windows\\units.spr"},
+      {L"mods\\units.spr", L"\\\\?\\C:\\windows\\mods\\units.spr"},
+      {L"C:\\mods\\old\\..\\units.spr", L"\\\\?\\C:\\mods\\units.spr"},
+      {L"C:\\mods\\.\\units.spr", L"\\\\?\\C:\\mods\\units.spr"},
+      {L"..\\units.spr", L"\\\\?\\C:\\units.spr"},
+      {L"\\\\server\\share\\mods\\units.spr", L"\\\\?\\UNC\\server\\share\\mods\\units.spr"},
+      {L"//server/share/units.spr", L"\\\\?\\UNC\\server\\share\\units.spr"},
+      {L"\\\\?\\C:\\mods\\units.spr", L"\\\\?\\C:\\mods\\units.spr"},
+      {L"\\\\?\\UNC\\server\\share\\units.spr", L"\\\\?\\UNC\\server\\share\\units.spr"},
+      {L"\\\\.\\pipe\\units.spr", L"\\\\.\\pipe\\units.spr"},
+      {L"C:\\mods\\Zo\u00EB \u65E5\u672C.spr", L"\\\\?\\C:\\mods\\Zo\u00EB \u65E5\u672C.spr"},
+      {deep, L"\\\\?\\" + deep},
+      {L"", L""},
+  };
+  int passed = 0;
+  int failed = 0;
+  for (const auto& c : cases) {
+    const std::wstring got = platform::windows::extendedLengthPath(c.given);
+    if (got == c.expected) {
+      ++passed;
+    } else {
+      ++failed;
+      std::printf("FAILED: %s gave %s, not %s\n", narrow(c.given).c_str(), narrow(got).c_str(),
+                  narrow(c.expected).c_str());
+    }
+  }
+  std::printf("%d passed, %d failed\n", passed, failed);
+  return failed == 0 ? 0 : 1;
+}
