@@ -33,6 +33,7 @@ void reportUnwritten(Extraction& run, const std::string& fileName) {
 void saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
                const ImageHeader& header, const std::string& typeName) {
   const RunNames& names = run.names;
+  run.report.showBeforeCopying(header.dataSize);
   formats::File imageFile = formats::File::openOutput(
       formats::imageFileName(names.directoryPrefix, names.baseName, section, image));
   if (!formats::dds::writeImageFile(imageFile, run.templates, typeName, header, run.archive,

@@ -83,6 +83,7 @@ Outcome rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   const ImageHeader after{*typeCode,    before.RFWidth, before.RFHeight,
                           fields.width, fields.height,  *dataSize};
   reportChanges(run, section, image, before, after);
+  run.report.showBeforeCopying(after.dataSize);
   const bool written = writeImage(run, after, imageFile);
   run.position += formats::kImageHeaderSize + after.dataSize;
   return written ? Outcome::kDone : Outcome::kWriteFailed;

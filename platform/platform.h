@@ -92,6 +92,9 @@ class Console {
   virtual void write(std::string_view bytes) = 0;
   // Waits until a key is pressed; returns at once when no one can press one.
   virtual void waitForKey() = 0;
+  // True when the output goes to a terminal or a console window, where a
+  // person watches the report as it comes.
+  virtual bool isInteractive() const { return false; }
 };
 
 // The process's own console: standard output and standard input. Also sets up

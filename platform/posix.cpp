@@ -231,7 +231,7 @@ class TerminalPause {
 
 class PosixConsole final : public Console {
  public:
-  PosixConsole() { ::signal(SIGPIPE, SIG_IGN); }
+  PosixConsole() : interactive_(::isatty(STDOUT_FILENO) != 0) { ::signal(SIGPIPE, SIG_IGN); }
 
   void write(std::string_view bytes) override {
     while (!bytes.empty()) {
@@ -242,11 +242,16 @@ class PosixConsole final : public Console {
     }
   }
 
+  bool isInteractive() const override { return interactive_; }
+
   void waitForKey() override {
     if (!::isatty(STDIN_FILENO)) return;
     TerminalPause pause;
     if (pause.active()) waitForPress();
   }
+
+ private:
+  bool interactive_;
 };
 
 }  // namespace

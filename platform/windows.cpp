@@ -369,6 +369,8 @@ class WindowsConsole final : public Console {
     }
   }
 
+  bool isInteractive() const override { return outputIsConsole_; }
+
   // Without a console (input from a file, a pipe or NUL) no key can come.
   void waitForKey() override {
     DWORD mode = 0;

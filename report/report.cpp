@@ -7,10 +7,19 @@ void Report::write(std::string_view bytes) {
   if (buffer_.size() >= kFlushThreshold) flush();
 }
 
+void Report::endLine() {
+  if (interactive_ && std::chrono::steady_clock::now() - lastHandOver_ >= kShowEvery) flush();
+}
+
+void Report::showBeforeCopying(std::uint64_t bytes) {
+  if (interactive_ && bytes > kLongCopy) flush();
+}
+
 void Report::flush() {
   if (buffer_.empty()) return;
   console_.write(buffer_);
   buffer_.clear();
+  if (interactive_) lastHandOver_ = std::chrono::steady_clock::now();
 }
 
 void Report::pause() {
@@ -21,6 +30,7 @@ void Report::pause() {
 void printLine(Report& report, std::string_view text) {
   report.write(text);
   report.write(kLineEnd);
+  report.endLine();
 }
 
 void printPiece(Report& report, std::string_view text) {

@@ -2,10 +2,14 @@
 // blank line, the image table with its padded columns, and the pause.
 //
 // Output is gathered in a buffer and handed to the console in large writes:
-// before every pause, when the buffer fills, and at the end of the run.
+// before every pause, when the buffer fills, and at the end of the run. When
+// a person watches (a terminal or a console window) every line reaches the
+// screen soon after it is complete as well: at a line's end once 50 ms have
+// passed since the last hand-over, and before any work that may take long.
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,20 +21,31 @@ namespace report {
 
 class Report {
  public:
-  explicit Report(platform::Console& console) : console_(console) {}
+  explicit Report(platform::Console& console)
+      : console_(console), interactive_(console.isInteractive()) {}
   ~Report() { flush(); }
   Report(const Report&) = delete;
   Report& operator=(const Report&) = delete;
 
   void write(std::string_view bytes);
+  // A line has been completed: handed over now when a person watches and
+  // the last hand-over is 50 ms old.
+  void endLine();
+  // Hands what is complete to a watching person before a copy of `bytes`
+  // that may take long (over 1 MiB).
+  void showBeforeCopying(std::uint64_t bytes);
   void flush();
   // Flushes, then waits for a key.
   void pause();
 
  private:
   static constexpr std::size_t kFlushThreshold = 64 * 1024;
+  static constexpr std::chrono::milliseconds kShowEvery{50};
+  static constexpr std::uint64_t kLongCopy = 1 << 20;
 
   platform::Console& console_;
+  const bool interactive_;
+  std::chrono::steady_clock::time_point lastHandOver_ = std::chrono::steady_clock::now();
   std::string buffer_;
 };
 

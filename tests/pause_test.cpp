@@ -15,6 +15,7 @@
 
 #include "support/bytes.h"
 #include "support/files.h"
+#include "support/terminal.h"
 #include "support/windows.h"
 
 namespace {
@@ -22,6 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing_support::archiveStart;
 using testing_support::TempDir;
+using testing_support::TerminalRun;
 using testing_support::writeFile;
 
 // One image of unknown type: the run pauses twice, once for the image and
@@ -29,72 +31,6 @@ using testing_support::writeFile;
 std::string archiveWithTwoPauses() {
   return archiveStart(1).u32(1).header(7, 0, 0, 0, 0, 0);
 }
-
-class TerminalRun {
- public:
-  TerminalRun(const std::string& directory, const std::string& typedAhead) {
-    pid_ = ::forkpty(&master_, nullptr, nullptr, nullptr);
-    if (pid_ == 0) {
-      if (::chdir(directory.c_str()) != 0) ::_exit(127);
-      ::execl(QUANDREL_PATH, QUANDREL_PATH, "units.spr", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    if (!typedAhead.empty()) type(typedAhead);
-  }
-  ~TerminalRun() {
-    if (pid_ > 0 && !exited_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (master_ >= 0) ::close(master_);
-  }
-
-  void type(const std::string& keys) {
-    EXPECT_EQ(::write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
-  }
-
-  // Reads the program's output until it holds `text`; false after 10 s.
-  bool waitForOutput(const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (output_.find(text) == std::string::npos) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      pollfd readable{master_, POLLIN, 0};
-      if (::poll(&readable, 1, 100) <= 0) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(master_, buffer, sizeof buffer);
-      if (n <= 0) return false;
-      output_.append(buffer, static_cast<std::size_t>(n));
-    }
-    return true;
-  }
-
-  // True when the program is still waiting after `wait`.
-  bool stillWaitingAfter(std::chrono::milliseconds wait) {
-    std::this_thread::sleep_for(wait);
-    return ::waitpid(pid_, &status_, WNOHANG) == 0;
-  }
-
-  // Waits up to 10 s for the program to end; its exit status, or -1.
-  int exitStatus() {
-    for (int k = 0; k < 200 && !exited_; ++k) {
-      waitForOutput("\x01never\x01");  // drains output so the program cannot block
-      exited_ = ::waitpid(pid_, &status_, WNOHANG) == pid_;
-      if (!exited_) std::this_thread::sleep_for(50ms);
-    }
-    if (!exited_) return -1;
-    return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
-  }
-
-  int master() const { return master_; }
-  pid_t pid() const { return pid_; }
-
- private:
-  int master_ = -1;
-  pid_t pid_ = -1;
-  int status_ = 0;
-  bool exited_ = false;
-  std::string output_;
-};
 
 class Pause : public ::testing::Test {
  protected:
@@ -109,7 +45,7 @@ class Pause : public ::testing::Test {
 TEST_F(Pause, WaitsForAKeyAndOneKeyEndsOnePause) {
   TempDir dir;
   writeFile(dir.file("units.spr"), archiveWithTwoPauses());
-  TerminalRun run(dir.path().string(), "");
+  TerminalRun run(QUANDREL_PATH, {"units.spr"}, dir.path().string());
   ASSERT_TRUE(run.waitForOutput("Press any key to continue counting."));
   EXPECT_TRUE(run.stillWaitingAfter(300ms));
   run.type("x");
@@ -124,7 +60,7 @@ TEST_F(Pause, KeysTypedAheadEndOnePauseOnly) {
   for (const std::string& typedAhead : {std::string("abc"), std::string("\x1b[A")}) {
     TempDir dir;
     writeFile(dir.file("units.spr"), archiveWithTwoPauses());
-    TerminalRun run(dir.path().string(), typedAhead);
+    TerminalRun run(QUANDREL_PATH, {"units.spr"}, dir.path().string(), typedAhead);
     ASSERT_TRUE(run.waitForOutput("Done!"));
     EXPECT_TRUE(run.stillWaitingAfter(400ms)) << "the final pause was skipped";
     run.type(" ");
@@ -135,7 +71,7 @@ TEST_F(Pause, KeysTypedAheadEndOnePauseOnly) {
 TEST_F(Pause, TerminalSettingsComeBackWhenInterrupted) {
   TempDir dir;
   writeFile(dir.file("units.spr"), archiveWithTwoPauses());
-  TerminalRun run(dir.path().string(), "");
+  TerminalRun run(QUANDREL_PATH, {"units.spr"}, dir.path().string());
   ASSERT_TRUE(run.waitForOutput("Press any key to continue counting."));
   ASSERT_TRUE(run.stillWaitingAfter(200ms));
   ::kill(run.pid(), SIGTERM);
