@@ -6,6 +6,8 @@ big-twin.spr   the same 256 headers, each image holding 16 bytes
 many.spr       100 sections of 1,000 DXT1 images of 512 bytes (32 x 32)
 huge.spr       one DXT1 image of 1 GiB (32768 x 65536)
 many-files/    100,000 files of 512 bytes, named as the extraction names its images
+
+With a second argument "big", only the first, second and fourth.
 """
 import os
 import struct
@@ -36,7 +38,7 @@ def write_sections(path, sections, per_section, image_header, data):
                 f.write(data)
 
 
-def main(out):
+def main(out, only_big):
     write_sections(os.path.join(out, "big.spr"), 4, 64,
                    header(DXT5, 2048, 2048, 4 * MIB), block(4 * MIB, 1))
     # The twin declares 16 bytes of data, so its headers match big.spr's but for dataSize.
@@ -50,6 +52,8 @@ def main(out):
         chunk = block(64 * MIB, 3)
         for _ in range(16):
             f.write(chunk)
+    if only_big:
+        return
     files = os.path.join(out, "many-files")
     os.mkdir(files)
     data = block(512, 2)
@@ -60,4 +64,4 @@ def main(out):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(sys.argv[1], sys.argv[2:] == ["big"])

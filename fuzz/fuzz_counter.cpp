@@ -1,6 +1,6 @@
 // Quandrel over arbitrary archive bytes: the report closes, lists exactly the
-// sections and images of the walk, pauses once per unknown image and once at
-// the end, and the archive is left as it was.
+// sections and images of the walk, each row as the header gives it, pauses once per unknown image
+// and once at the end, and the archive is left as it was.
 #include "counter/counter.h"
 #include "fuzz_support.h"
 
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ReferenceWalk walk = walkArchiveBytes(bytes);
   std::size_t unknown = 0;
   for (const WalkedImage& image : walk.images) {
-    if (!formats::isKnownTypeName(formats::typeName(image.header.typeCode))) ++unknown;
+    if (!isKnownCode(image.header.typeCode)) ++unknown;
   }
 
   check(text.starts_with("Quandrel - " + path + "\r\n"), "banner", text);
@@ -22,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(countOccurrences(text, "Number of image(s) in section ") == walk.sectionsWalked,
         "one table per section walked", text);
   check(countTableRows(text) == walk.images.size(), "one row per header walked", text);
+  check(rowsInOrder(text, walk, true), "each row as its header gives it", text);
   check(console.pauses == static_cast<int>(unknown) + 1, "a pause per unknown image", text);
   check(walk.stopped == (text.find("before its counts do") != std::string::npos),
         "the stop is told exactly when the walk stops", text);

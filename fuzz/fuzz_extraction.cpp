@@ -1,11 +1,11 @@
-// Extraction of arbitrary archive bytes: the report closes, the index holds
-// exactly what was walked, every image of known type has its file of 128 +
-// dataSize bytes, and nothing else is written.
+// Extraction of arbitrary archive bytes: the report closes with a row per
+// header as the header gives it, the index holds the walk's bytes, every
+// image of known type has its file of 128 + dataSize bytes with its fields
+// and its data, and nothing else is written.
 #include <algorithm>
 #include <set>
 
 #include "converter/startup.h"
-#include "formats/names.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -20,18 +20,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Scratch& dir = scratch();
   check(text.ends_with(" \r\nDone!\r\n"), "closing lines", text);
   check(countTableRows(text) == walk.images.size(), "one row per header walked", text);
-  const std::int64_t indexLength = fileLength(dir.file("units.rep"));
-  check(indexLength ==
-            static_cast<std::int64_t>(4 + 4 * walk.sectionsWalked + 24 * walk.images.size()),
-        "index length " + std::to_string(indexLength), text);
+  check(rowsInOrder(text, walk, false), "each row as its header gives it", text);
+  check(readFile(dir.file("units.rep")) == referenceIndex(walk), "the index holds the walk", text);
 
   std::set<std::string> expected = {"units.spr", "units.rep"};
   for (const WalkedImage& image : walk.images) {
-    if (!formats::isKnownTypeName(formats::typeName(image.header.typeCode))) continue;
-    const std::string name = formats::imageFileName("", "units", image.section, image.image);
+    if (!isKnownCode(image.header.typeCode)) continue;
+    const std::string name = referenceImageName(image.section, image.image);
+    const std::string file = dir.file(name);
+    const std::uint32_t dataSize = image.header.dataSize;
     expected.insert(name);
-    check(fileLength(dir.file(name)) == 128 + static_cast<std::int64_t>(image.header.dataSize),
+    check(fileLength(file) == 128 + static_cast<std::int64_t>(dataSize),
           name + " is 128 + dataSize bytes", text);
+    const std::string head = readRange(file, 0, 128);
+    check(u32At(head, 12) == image.header.height && u32At(head, 16) == image.header.width &&
+              u32At(head, 20) == dataSize,
+          name + " holds height, width and size", text);
+    // The data as the archive holds them, zeros past its end; large ones in part.
+    const std::size_t compared = std::min<std::uint32_t>(dataSize, 1 << 16);
+    std::string data(compared, '\0');
+    if (image.dataOffset < bytes.size()) {
+      bytes.substr(image.dataOffset, compared).copy(data.data(), compared);
+    }
+    check(readRange(file, 128, compared) == data, name + " holds the image's data", text);
   }
   const std::vector<std::string> names = dir.names();
   check(std::set<std::string>(names.begin(), names.end()) == expected, "no other file", text);

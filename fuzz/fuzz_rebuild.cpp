@@ -7,9 +7,6 @@
 #include <algorithm>
 
 #include "converter/startup.h"
-#include "formats/archive.h"
-#include "formats/file.h"
-#include "formats/names.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -22,23 +19,22 @@ constexpr std::size_t kMostImageFiles = 64;
 // header of a known type with the index's RFWidth and RFHeight, the data
 // inside the file, and the last image ending exactly at its end.
 void checkNewArchive(const std::string& path, const ReferenceWalk& index, const std::string& text) {
-  const formats::File archive = formats::File::open(path);
-  const std::uint64_t length = archive.size();
-  check(formats::readU32(archive, 4) == index.sectionCount, "sectionCount", text);
+  const auto length = static_cast<std::uint64_t>(fileLength(path));
+  const auto u32In = [&path](std::uint64_t offset) { return u32At(readRange(path, offset, 4), 0); };
+  check(u32In(4) == index.sectionCount, "sectionCount", text);
   std::uint64_t position = 8;
   std::size_t image = 0;
   for (std::uint32_t count : index.imageCounts) {
-    check(position + 4 <= length && formats::readU32(archive, position) == count, "imageCount",
-          text);
+    check(position + 4 <= length && u32In(position) == count, "imageCount", text);
     position += 4;
     for (std::uint32_t i = 0; i < count; ++i, ++image) {
       check(position + 24 <= length, "header inside the archive", text);
-      const formats::ImageHeader header = formats::readImageHeader(archive, position);
-      check(formats::isKnownTypeName(formats::typeName(header.typeCode)), "known type", text);
-      check(header.RFWidth == index.images[image].header.RFWidth &&
-                header.RFHeight == index.images[image].header.RFHeight,
+      const std::string header = readRange(path, position, 24);
+      check(isKnownCode(u32At(header, 0)), "known type", text);
+      check(u32At(header, 4) == index.images[image].header.RFWidth &&
+                u32At(header, 8) == index.images[image].header.RFHeight,
             "RFWidth and RFHeight from the index", text);
-      position += 24 + std::uint64_t{header.dataSize};
+      position += 24 + std::uint64_t{u32At(header, 20)};
       check(position <= length, "data inside the archive", text);
     }
   }
@@ -61,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t imageFiles = std::min(walk.images.size(), kMostImageFiles);
   for (std::size_t k = 0; k < imageFiles; ++k) {
     const WalkedImage& image = walk.images[k];
-    writeFile(dir.file(formats::imageFileName("", "units", image.section, image.image)), imageFile);
+    writeFile(dir.file(referenceImageName(image.section, image.image)), imageFile);
   }
 
   const CapturingConsole console = capture(

@@ -8,7 +8,6 @@
 #include <iterator>
 
 namespace fuzzing {
-namespace {
 
 std::uint32_t u32At(std::string_view bytes, std::uint64_t offset) {
   std::uint32_t value = 0;
@@ -18,6 +17,24 @@ std::uint32_t u32At(std::string_view bytes, std::uint64_t offset) {
     value = (value << 8) | byte;
   }
   return value;
+}
+
+namespace {
+
+std::string le32(std::uint32_t value) {
+  std::string bytes;
+  for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<char>((value >> (8 * k)) & 0xFF));
+  return bytes;
+}
+
+std::string padded(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+std::string signedText(std::uint32_t value) {
+  return value < 0x80000000u ? std::to_string(value)
+                             : "-" + std::to_string(0x100000000ull - std::uint64_t{value});
 }
 
 ReferenceWalk walkBytes(std::string_view bytes, std::uint64_t countOffset, bool dataFollow) {
@@ -59,6 +76,11 @@ bool isRowEnding(std::string_view line) {
 }
 
 }  // namespace
+
+Scratch::~Scratch() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
 
 Scratch::Scratch() {
   std::string pattern = (std::filesystem::temp_directory_path() / "fuzz-XXXXXX").string();
@@ -119,6 +141,81 @@ ReferenceWalk walkArchiveBytes(std::string_view bytes) {
 }
 ReferenceWalk walkIndexBytes(std::string_view bytes) {
   return walkBytes(bytes, 0, false);
+}
+
+bool isKnownCode(std::uint32_t typeCode) {
+  return typeCode == 0x31545844 || typeCode == 0x33545844 || typeCode == 0x35545844 ||
+         typeCode == 21 || typeCode == 23;
+}
+
+std::string referenceTypeName(std::uint32_t typeCode) {
+  switch (typeCode) {
+    case 0x31545844:
+      return "DXT1";
+    case 0x33545844:
+      return "DXT3";
+    case 0x35545844:
+      return "DXT5";
+    case 21:
+      return "8.8.8.8 ARGB";
+    case 23:
+      return "5.6.5 RGB";
+    default:
+      return "Unknown (" + std::to_string(typeCode) + ")";
+  }
+}
+
+std::string referenceImageName(std::uint32_t section, std::uint32_t image) {
+  return "units-" + std::to_string(section) + "-" + std::to_string(image) + ".dds";
+}
+
+std::string referenceRow(const WalkedImage& image, bool counter) {
+  const formats::ImageHeader& h = image.header;
+  const auto column = [counter](std::uint32_t value) {
+    return counter ? signedText(value) : std::to_string(value);
+  };
+  return padded(std::to_string(image.image), 4) +
+         padded(column(counter ? h.RFHeight : h.RFWidth), 9) +
+         padded(column(counter ? h.RFWidth : h.RFHeight), 10) +
+         padded(column(counter ? h.height : h.width), 7) +
+         padded(column(counter ? h.width : h.height), 8) + padded(std::to_string(h.dataSize), 10) +
+         referenceTypeName(h.typeCode) + "\r\n";
+}
+
+std::string referenceIndex(const ReferenceWalk& walk) {
+  std::string index = le32(walk.sectionCount);
+  std::size_t next = 0;
+  for (std::size_t s = 0; s < walk.imageCounts.size(); ++s) {
+    index += le32(walk.imageCounts[s]);
+    for (; next < walk.images.size() && walk.images[next].section == s + 1; ++next) {
+      const formats::ImageHeader& h = walk.images[next].header;
+      for (std::uint32_t field :
+           {h.typeCode, h.RFWidth, h.RFHeight, h.width, h.height, h.dataSize}) {
+        index += le32(field);
+      }
+    }
+  }
+  return index;
+}
+
+bool rowsInOrder(std::string_view report, const ReferenceWalk& walk, bool counter) {
+  std::size_t at = 0;
+  for (const WalkedImage& image : walk.images) {
+    const std::string row = referenceRow(image, counter);
+    // A row starts a line.
+    at = report.find("\n" + row, at == 0 ? 0 : at - 1);
+    if (at == std::string_view::npos) return false;
+    at += row.size() + 1;
+  }
+  return true;
+}
+
+std::string readRange(const std::string& path, std::uint64_t offset, std::size_t size) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes(size, '\0');
+  in.seekg(static_cast<std::streamoff>(offset));
+  in.read(bytes.data(), static_cast<std::streamsize>(size));
+  return bytes;
 }
 
 std::size_t countTableRows(std::string_view report) {

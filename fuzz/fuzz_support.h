@@ -39,6 +39,7 @@ CapturingConsole capture(Run run) {
 class Scratch {
  public:
   Scratch();
+  ~Scratch();
   void clear();
   std::string file(const std::string& name) const { return path_ + "/" + name; }
   std::vector<std::string> names() const;
@@ -83,6 +84,23 @@ struct ReferenceWalk {
 
 ReferenceWalk walkArchiveBytes(std::string_view bytes);
 ReferenceWalk walkIndexBytes(std::string_view bytes);
+
+// What the checks hold the programs to, written out here and sharing nothing
+// with them: the five known type codes and their names, the table rows, the
+// image file names and the index an archive gives.
+bool isKnownCode(std::uint32_t typeCode);
+std::string referenceTypeName(std::uint32_t typeCode);
+std::string referenceImageName(std::uint32_t section, std::uint32_t image);
+// A table row with its line end; the counter's shows RFHeight, RFWidth,
+// height and width, signed.
+std::string referenceRow(const WalkedImage& image, bool counter);
+std::string referenceIndex(const ReferenceWalk& walk);
+// True when every row of the walk stands in the report, in the walk's order.
+bool rowsInOrder(std::string_view report, const ReferenceWalk& walk, bool counter);
+// The little-endian 32-bit value at `offset`, zero past the end.
+std::uint32_t u32At(std::string_view bytes, std::uint64_t offset);
+// `size` bytes of `path` from `offset`, zeros past its end.
+std::string readRange(const std::string& path, std::uint64_t offset, std::size_t size);
 
 // How many lines of the report are image table rows.
 std::size_t countTableRows(std::string_view report);

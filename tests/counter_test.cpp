@@ -52,11 +52,12 @@ std::vector<Case> cases() {
            "Done!\r\n"},
 
       {"columns exchanged and signed",
-       {{"units.spr", archiveStart(1)
-                          .u32(3)
-                          .image(23, 1, 2, 3, 4, "")
-                          .image(0x33545844, 0x80000000u, 5, 6, 7, ramp(3))
-                          .image(0x35545844, 128, 64, 128, 64, ramp(8192))}},
+       {{"units.spr",
+         archiveStart(1)
+             .u32(3)
+             .image(23, 1, 2, 3, 4, "")
+             .image(0x33545844, 0x80000000u, 0x80000001u, 0xFFFFFFFFu, 0x80000000u, ramp(3))
+             .image(0x35545844, 128, 64, 128, 64, ramp(8192))}},
        {"units.spr"},
        string("Quandrel - units.spr\r\n"
               "Number of section(s) in units.spr: 1\r\n"
@@ -64,7 +65,7 @@ std::vector<Case> cases() {
               "Number of image(s) in section 1: 3\r\n") +
            kHeader +
            "1   2        1         4      3       0         5.6.5 RGB\r\n"
-           "2   5        -21474836487      6       3         DXT3\r\n"
+           "2   -2147483647-2147483648-2147483648-1      3         DXT3\r\n"
            "3   64       128       64     128     8192      DXT5\r\n"
            " \r\n"
            "3 image(s) in units.spr\r\n"

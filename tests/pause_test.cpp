@@ -12,9 +12,11 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/bytes.h"
 #include "support/files.h"
+#include "support/run_case.h"
 #include "support/terminal.h"
 #include "support/windows.h"
 
@@ -42,17 +44,72 @@ class Pause : public ::testing::Test {
   }
 };
 
-TEST_F(Pause, WaitsForAKeyAndOneKeyEndsOnePause) {
-  TempDir dir;
-  writeFile(dir.file("units.spr"), archiveWithTwoPauses());
-  TerminalRun run(QUANDREL_PATH, {"units.spr"}, dir.path().string());
-  ASSERT_TRUE(run.waitForOutput("Press any key to continue counting."));
-  EXPECT_TRUE(run.stillWaitingAfter(300ms));
-  run.type("x");
-  ASSERT_TRUE(run.waitForOutput("Done!"));
-  EXPECT_TRUE(run.stillWaitingAfter(300ms));
-  run.type("y");
-  EXPECT_EQ(run.exitStatus(), 0);
+// Each run waits at each of its pauses until one key is typed, with the
+// files written so far on disk.
+TEST_F(Pause, EachPauseWaitsForOneKey) {
+  using testing_support::Bytes;
+  using testing_support::Files;
+  using testing_support::kDxt1;
+  const std::string known = Bytes().header(kDxt1, 0, 0, 4, 4, 8);
+  const std::string archive = archiveStart(1)
+                                  .u32(4)
+                                  .raw(known + std::string(8, 'd'))
+                                  .header(7, 0, 0, 0, 0, 0)
+                                  .raw(known + std::string(8, 'd'))
+                                  .header(9, 0, 0, 0, 0, 0);
+  const std::string indexStart = Bytes().u32(1).u32(4).raw(known).header(7, 0, 0, 0, 0, 0);
+  const std::string index = Bytes().raw(indexStart).raw(known).header(9, 0, 0, 0, 0, 0);
+  const std::string oneImageIndex = Bytes().u32(1).u32(1).raw(known);
+  struct Pause {
+    std::string shown;  // the last text before the pause
+    Files onDisk;       // files that hold these bytes while it waits
+  };
+  const struct {
+    std::string program;
+    std::string dropped;
+    Files before;
+    std::vector<Pause> pauses;
+  } runs[] = {
+      {QUANDREL_PATH,
+       "units.spr",
+       {{"units.spr", archive}},
+       {{"1-2 is an unknown format! Please report this to me ASAP!***\r\r\n"
+         "Press any key to continue counting.",
+         {}},
+        {"1-4 is an unknown format! Please report this to me ASAP!***\r\r\n"
+         "Press any key to continue counting.",
+         {}},
+        {"Done!", {}}}},
+      {ZERBOLT_PATH,
+       "units.spr",
+       {{"units.spr", archive}},
+       {{"Image 1-2 is an unknown format! Please report this to me ASAP!***\r\r\n"
+         "--This Image will not be saved--\r\r\n"
+         "Press any key to continue with the rest of the images",
+         {{"units.rep", indexStart}}},
+        {"Image 1-4 is an unknown format", {{"units.rep", index}}},
+        {"Done!", {{"units.rep", index}}}}},
+      {ZERBOLT_PATH,
+       "units.rep",
+       {{"units.rep", oneImageIndex},
+        {"units-1-1.dds", testing_support::dxtFileHeader("DXT1", 4, 4, 8) + "dddddddd"}},
+       {{"Done!", {{"units(new).spr", archiveStart(1).u32(1).raw(known + "dddddddd")}}}}},
+  };
+  for (const auto& r : runs) {
+    SCOPED_TRACE(r.program + " " + r.dropped);
+    TempDir dir;
+    for (const auto& [name, bytes] : r.before) writeFile(dir.file(name), bytes);
+    TerminalRun run(r.program, {r.dropped}, dir.path().string());
+    for (const Pause& pause : r.pauses) {
+      ASSERT_TRUE(run.waitForOutput(pause.shown)) << run.output();
+      EXPECT_TRUE(run.stillWaitingAfter(300ms)) << "no pause after " << pause.shown;
+      for (const auto& [name, bytes] : pause.onDisk) {
+        EXPECT_EQ(testing_support::readFile(dir.file(name)), bytes) << name;
+      }
+      run.type("x");
+    }
+    EXPECT_EQ(run.exitStatus(), 0);
+  }
 }
 
 TEST_F(Pause, KeysTypedAheadEndOnePauseOnly) {
