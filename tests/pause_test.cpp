@@ -125,6 +125,23 @@ TEST_F(Pause, KeysTypedAheadEndOnePauseOnly) {
   }
 }
 
+// A key that arrives just as a pause ends is dropped with whatever else was
+// typed, and the next pause still waits.
+TEST_F(Pause, AKeyAtTheEndOfAPauseEndsNoOther) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a preloaded library cannot come before the sanitizer's runtime";
+#endif
+  TempDir dir;
+  writeFile(dir.file("units.spr"), archiveWithTwoPauses());
+  TerminalRun run(QUANDREL_PATH, {"units.spr"}, dir.path().string(), "", LATE_KEY_LIBRARY);
+  ASSERT_TRUE(run.waitForOutput("Press any key to continue counting."));
+  run.type("x");
+  ASSERT_TRUE(run.waitForOutput("Done!"));
+  EXPECT_TRUE(run.stillWaitingAfter(400ms)) << "the late key ended the final pause";
+  run.type(" ");
+  EXPECT_EQ(run.exitStatus(), 0);
+}
+
 TEST_F(Pause, TerminalSettingsComeBackWhenInterrupted) {
   TempDir dir;
   writeFile(dir.file("units.spr"), archiveWithTwoPauses());

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +15,8 @@ namespace testing_support {
 using namespace std::chrono_literals;
 
 TerminalRun::TerminalRun(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& directory, const std::string& typedAhead) {
+                         const std::string& directory, const std::string& typedAhead,
+                         const std::string& preload) {
   std::vector<std::string> words = {program};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
@@ -23,6 +25,7 @@ TerminalRun::TerminalRun(const std::string& program, const std::vector<std::stri
   pid_ = ::forkpty(&master_, nullptr, nullptr, nullptr);
   if (pid_ == 0) {
     if (::chdir(directory.c_str()) != 0) ::_exit(127);
+    if (!preload.empty()) ::setenv("LD_PRELOAD", preload.c_str(), 1);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }

@@ -14,9 +14,11 @@ namespace testing_support {
 class TerminalRun {
  public:
   // Starts `program` with `arguments` in `directory`; `typedAhead` is typed
-  // at once, before the program reads anything.
+  // at once, before the program reads anything. A `preload` library is
+  // loaded into the program first (LD_PRELOAD).
   TerminalRun(const std::string& program, const std::vector<std::string>& arguments,
-              const std::string& directory, const std::string& typedAhead = "");
+              const std::string& directory, const std::string& typedAhead = "",
+              const std::string& preload = "");
   ~TerminalRun();
   TerminalRun(const TerminalRun&) = delete;
   TerminalRun& operator=(const TerminalRun&) = delete;
