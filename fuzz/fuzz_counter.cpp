@@ -1,6 +1,7 @@
 // Quandrel over arbitrary archive bytes: the report closes, lists exactly the
-// sections and images of the walk, each row as the header gives it, pauses once per unknown image
-// and once at the end, and the archive is left as it was.
+// sections and images of the walk, each row as the header gives it, pauses
+// once per unknown image and once at the end, and the archive is left as it
+// was.
 #include "counter/counter.h"
 #include "fuzz_support.h"
 

@@ -37,16 +37,12 @@ std::string utf8(std::wstring_view text) {
   return converted;
 }
 
-bool startsWith(std::wstring_view text, std::wstring_view start) {
-  return text.substr(0, start.size()) == start;
-}
-
 }  // namespace
 
 namespace windows {
 
 std::wstring extendedLengthPath(std::wstring_view path) {
-  if (path.empty() || startsWith(path, L"\\\\?\\") || startsWith(path, L"\\\\.\\")) {
+  if (path.empty() || path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) {
     return std::wstring(path);
   }
   const std::wstring given(path);
@@ -55,8 +51,8 @@ std::wstring extendedLengthPath(std::wstring_view path) {
       ::GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   if (length == 0 || length >= full.size()) return given;
   full.resize(length);
-  if (startsWith(full, L"\\\\?\\") || startsWith(full, L"\\\\.\\")) return full;  // CON, NUL...
-  if (startsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  if (full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\")) return full;  // CON, NUL...
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
 

@@ -53,6 +53,10 @@ std::string sampleArchive(const Fields& f) {
       .raw(ramp(8, 3));
 }
 
+// Listing and extracting end with "Done!" whatever the archive holds: no
+// write fails on a roomy disk, and a huge image becomes a hole.
+constexpr const char* kDone = " \r\nDone!\r\n";
+
 // How a rebuild of `index` must end when the sample's image files lie beside
 // it, the first of them `firstImage`: worked out here from the index walk
 // (zeros past the end, a stop at the 17th record past it), which image files
@@ -83,7 +87,7 @@ const char* expectedRebuildEnding(const std::string& index, const std::string& f
       if (!exists || (s == 1 && i == 1 && !firstIsDxt)) return kAborted;
     }
   }
-  return " \r\nDone!\r\n";
+  return kDone;
 }
 
 std::uintmax_t bytesOnDisk(const fs::path& directory) {
@@ -119,11 +123,6 @@ void expectHonestRun(const std::string& program, const TempDir& dir,
   for (const auto& [name, bytes] : after) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
 }
 
-// Listing and extracting end with "Done!" whatever the archive holds: no
-// write fails on a roomy disk, and a huge image becomes a hole.
-constexpr const char* kCounterEnding = " \r\nDone!\r\n";
-constexpr const char* kExtractionEnding = " \r\nDone!\r\n";
-
 TEST(HostileArchives, EveryCountAndSizeAtItsExtremes) {
   for (std::size_t field = 0; field < kSampleFields.size(); ++field) {
     for (std::uint32_t value : kValues) {
@@ -133,12 +132,12 @@ TEST(HostileArchives, EveryCountAndSizeAtItsExtremes) {
       {
         TempDir dir;
         writeFile(dir.file("units.spr"), sampleArchive(fields));
-        expectHonestRun(QUANDREL_PATH, dir, {"units.spr"}, kCounterEnding, "counter, " + what);
+        expectHonestRun(QUANDREL_PATH, dir, {"units.spr"}, kDone, "counter, " + what);
       }
       {
         TempDir dir;
         writeFile(dir.file("units.spr"), sampleArchive(fields));
-        expectHonestRun(ZERBOLT_PATH, dir, {"units.spr"}, kExtractionEnding, "extraction, " + what);
+        expectHonestRun(ZERBOLT_PATH, dir, {"units.spr"}, kDone, "extraction, " + what);
       }
     }
   }
@@ -150,9 +149,9 @@ TEST(HostileArchives, TruncatedAtEveryLength) {
     const std::string what = "cut at " + std::to_string(length);
     TempDir dir;
     writeFile(dir.file("units.spr"), archive.substr(0, length));
-    expectHonestRun(QUANDREL_PATH, dir, {"units.spr"}, kCounterEnding, "counter, " + what);
+    expectHonestRun(QUANDREL_PATH, dir, {"units.spr"}, kDone, "counter, " + what);
     fs::remove(dir.file("units.rep"));
-    expectHonestRun(ZERBOLT_PATH, dir, {"units.spr"}, kExtractionEnding, "extraction, " + what);
+    expectHonestRun(ZERBOLT_PATH, dir, {"units.spr"}, kDone, "extraction, " + what);
   }
 }
 
@@ -234,11 +233,11 @@ TEST_F(HostilePosix, FilesThatAreNoFilesReadAsNothing) {
     const std::string none = std::string("Number of section(s) in ") + name + ": 0\r\n";
     const auto counted = runProgram(QUANDREL_PATH, {name}, dir_.path().string(), 10);
     EXPECT_NE(counted.output.find(none), std::string::npos) << counted.output;
-    expectHonestRun(QUANDREL_PATH, dir_, {name}, kCounterEnding, name);
-    expectHonestRun(ZERBOLT_PATH, dir_, {name}, kExtractionEnding, name);
+    expectHonestRun(QUANDREL_PATH, dir_, {name}, kDone, name);
+    expectHonestRun(ZERBOLT_PATH, dir_, {name}, kDone, name);
   }
   for (const char* device : {"/dev/zero", "/dev/urandom"}) {
-    expectHonestRun(QUANDREL_PATH, dir_, {device}, kCounterEnding, device);
+    expectHonestRun(QUANDREL_PATH, dir_, {device}, kDone, device);
   }
   EXPECT_TRUE(fs::is_fifo(dir_.file("pipe.spr")));
   EXPECT_TRUE(fs::is_directory(dir_.file("folder.spr")));

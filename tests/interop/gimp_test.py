@@ -143,9 +143,8 @@ class GimpExports(unittest.TestCase):
 
     def check_export(self, export, expected):
         workspace = self.workspace
-        for name in ("units(new).spr",):
-            if os.path.exists(workspace.path(name)):
-                os.remove(workspace.path(name))
+        if os.path.exists(workspace.path("units(new).spr")):
+            os.remove(workspace.path("units(new).spr"))
         shutil.copy(export, workspace.path("units-1-1.dds"))
         report = workspace.zerbolt("units.rep")
         tail = report.split("\r\n")[-4:]
