@@ -62,13 +62,18 @@ class Window:
                               capture_output=True, text=True).stdout.split()
 
     def _find(self):
+        # The launcher may be gone before the program has started, so only a
+        # program seen running and then gone counts as a run that ended.
         deadline = time.monotonic() + 30
+        seen = False
         while time.monotonic() < deadline:
             found = self._windows()
             if found:
                 return found[-1]
-            if self.process.poll() is not None and not self.running():
+            running = self.running()
+            if seen and not running:
                 raise Failure("the run ended before its window was seen: no pause waited")
+            seen = seen or running
             time.sleep(0.2)
         raise Failure("no console window of " + self.exe + " appeared")
 
