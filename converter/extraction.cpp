@@ -36,14 +36,16 @@ void saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
   run.report.showBeforeCopying(header.dataSize);
   formats::File imageFile = formats::File::openOutput(
       formats::imageFileName(names.directoryPrefix, names.baseName, section, image));
-  if (!formats::dds::writeImageFile(imageFile, run.templates, typeName, header, run.archive,
-                                    run.walk.dataOffset())) {
+  const bool written = formats::dds::writeImageFile(imageFile, run.templates, typeName, header,
+                                                    run.archive, run.walk.dataOffset());
+  if (!imageFile.close() || !written) {
     reportUnwritten(run, formats::imageFileName("", names.baseName, section, image));
   }
 }
 
 // Extracts one image; false when the walk stopped instead.
 bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image) {
+  run.report.keepUp();
   ImageHeader header;
   if (!run.walk.readImage(header)) return false;
   run.index.writeHeader(header);
@@ -87,12 +89,11 @@ struct Tally {
   std::uint32_t unwrittenFiles;
 };
 
-// Walks the archive, writing the index and the image files; the files are
+// Walks `archive`, writing the index and the image files; the files are
 // closed when it returns.
 Tally extractArchive(Report& report, const RunNames& names,
-                     const formats::dds::HeaderTemplates& templates) {
+                     const formats::dds::HeaderTemplates& templates, const formats::File& archive) {
   const std::string stem = names.directoryPrefix + names.baseName;
-  const formats::File archive = formats::File::open(stem + ".spr");
   formats::File indexFile = formats::File::openOutput(stem + ".rep");
   Extraction run{report,
                  names,
@@ -113,8 +114,10 @@ Tally extractArchive(Report& report, const RunNames& names,
   }
   if (run.walk.stopped()) report::printWalkStopped(report, run.walk.fileSize());
   run.index.flush();
+  const bool wasWritable = indexFile.isWritable();
+  const bool closed = indexFile.close();
   // An index that opened but failed later (a full disk) is told once, here.
-  if (indexFile.isWritable() && run.index.failed()) reportUnwritten(run, indexName);
+  if (wasWritable && (run.index.failed() || !closed)) reportUnwritten(run, indexName);
   return {run.total, run.unwrittenFiles};
 }
 
@@ -124,7 +127,14 @@ void runExtraction(Report& report, const RunNames& names,
                    const formats::dds::HeaderTemplates& templates) {
   report::printPiece(report, "Zerbolt - ");
   report::printLine(report, names.name);
-  const Tally tally = extractArchive(report, names, templates);
+  const std::string archiveName = names.baseName + ".spr";
+  const formats::File archive = formats::File::openExisting(names.directoryPrefix + archiveName);
+  if (!archive.isOpen()) {
+    report::printMissingFileAbort(report, archiveName, "Zerbolt");
+    report::finishRun(report);
+    return;
+  }
+  const Tally tally = extractArchive(report, names, templates, archive);
   report::blankLine(report);
   report::printLine(report, report::numberText(tally.total) + " image(s) in " + names.name);
   report::blankLine(report);

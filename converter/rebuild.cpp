@@ -16,7 +16,14 @@ namespace {
 using formats::ImageHeader;
 using report::Report;
 
-enum class Outcome { kDone, kMissingFile, kUnconvertible, kWriteFailed, kIndexStopped };
+enum class Outcome {
+  kDone,
+  kMissingIndex,
+  kMissingFile,
+  kUnconvertible,
+  kWriteFailed,
+  kIndexStopped
+};
 
 // How a run ended, and at which image when that matters.
 struct Ending {
@@ -68,6 +75,7 @@ bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& im
 }
 
 Outcome rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
+  run.report.keepUp();
   ImageHeader before;
   if (!run.index.readHeader(before)) return Outcome::kIndexStopped;
   const std::string fileName =
@@ -109,7 +117,8 @@ Ending rebuildSection(Rebuild& run, std::uint32_t section) {
 // every image went in.
 Ending rebuildArchive(Report& report, const RunNames& names, std::uint64_t& indexSize) {
   const std::string stem = names.directoryPrefix + names.baseName;
-  const formats::File indexFile = formats::File::open(stem + ".rep");
+  const formats::File indexFile = formats::File::openExisting(stem + ".rep");
+  if (!indexFile.isOpen()) return {Outcome::kMissingIndex};
   formats::PendingFile newArchive(stem + "(new).spr");
   if (!newArchive.isOpen()) return {Outcome::kWriteFailed};
   formats::IndexReader index(indexFile);
@@ -144,11 +153,12 @@ void printEnding(Report& report, const RunNames& names, const Ending& ending,
       report::blankLine(report);
       report::printLine(report, "Done!");
       break;
+    case Outcome::kMissingIndex:
+      report::printMissingFileAbort(report, names.baseName + ".rep", "Zerbolt");
+      break;
     case Outcome::kMissingFile:
-      report::blankLine(report);
-      report::printLine(report, "Missing File " + imageName(names, ending.section, ending.image));
-      report::printLine(report, "");
-      printAbort(report);
+      report::printMissingFileAbort(report, imageName(names, ending.section, ending.image),
+                                    "Zerbolt");
       break;
     case Outcome::kUnconvertible:
       report::blankLine(report);

@@ -36,6 +36,7 @@ bool countSection(Report& report, formats::ArchiveWalk& walk, std::uint32_t sect
                                 report::numberText(imageCount));
   report::printTableHeader(report);
   for (std::uint64_t image = 1; image <= imageCount; ++image) {
+    report.keepUp();
     ImageHeader header;
     if (!walk.readImage(header)) return false;
     countImage(report, section, static_cast<std::uint32_t>(image), header);
@@ -44,9 +45,7 @@ bool countSection(Report& report, formats::ArchiveWalk& walk, std::uint32_t sect
 }
 
 // Walks the archive and returns the sum of its image counts, modulo 2^32.
-std::uint32_t countArchive(Report& report, const std::string& path, const std::string& name) {
-  // A name that ends in a separator names a directory, never a file to make.
-  const formats::File archive = name.empty() ? formats::File() : formats::File::open(path);
+std::uint32_t countArchive(Report& report, const formats::File& archive, const std::string& name) {
   formats::ArchiveWalk walk(archive);
   std::uint32_t sectionCount = 0;
   walk.readSectionCount(sectionCount);
@@ -81,7 +80,13 @@ void runCounter(Report& report, std::string_view argument) {
   const formats::DroppedPath path = formats::splitDroppedPath(argument);
   report::printPiece(report, "Quandrel - ");
   report::printLine(report, path.name);
-  const std::uint32_t total = countArchive(report, std::string(argument), path.name);
+  const formats::File archive = formats::File::openExisting(std::string(argument));
+  if (!archive.isOpen()) {
+    report::printMissingFileAbort(report, path.name, "Quandrel");
+    report::finishRun(report);
+    return;
+  }
+  const std::uint32_t total = countArchive(report, archive, path.name);
   report::blankLine(report);
   report::printLine(report, report::signedNumberText(total) + " image(s) in " + path.name);
   report::blankLine(report);

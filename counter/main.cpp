@@ -3,8 +3,9 @@
 #include "report/report.h"
 
 int main(int argc, char** argv) {
+  platform::Console& console = platform::systemConsole();
   const std::string argument = platform::firstArgument(argc, argv);
-  report::Report report(platform::systemConsole());
+  report::Report report(console);
   counter::runCounter(report, argument);
   return 0;
 }

@@ -107,12 +107,17 @@ File File::adopt(platform::OpenedFile opened) {
   return file;
 }
 
-void File::close() {
-  if (isOpen()) platform::closeFile(handle_);
+void File::markSparse() {
+  if (writable_) platform::markSparse(handle_);
+}
+
+bool File::close() {
+  const bool closed = !isOpen() || platform::closeFile(handle_);
   handle_ = platform::kNoFile;
   writable_ = false;
   size_ = 0;
   windowFilled_ = 0;
+  return closed;
 }
 
 PendingFile::PendingFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
@@ -125,8 +130,7 @@ PendingFile::~PendingFile() {
 
 bool PendingFile::commit() {
   if (!file_.isOpen()) return false;
-  file_.close();
-  if (!platform::replaceFile(temporaryPath_, finalPath_)) {
+  if (!file_.close() || !platform::replaceFile(temporaryPath_, finalPath_)) {
     discard();
     return false;
   }
@@ -161,8 +165,9 @@ bool writeZeros(File& to, std::uint64_t begin, std::uint64_t end, std::uint64_t 
     if (!to.write(at, chunk.data(), n)) return false;
     at += n;
   }
-  if (end > overwriteEnd) return to.write(end - 1, chunk.data(), 1);
-  return true;
+  if (end == overwriteEnd) return true;
+  to.markSparse();
+  return to.write(end - 1, chunk.data(), 1);
 }
 
 }  // namespace

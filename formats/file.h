@@ -59,7 +59,12 @@ class File {
   std::uint64_t copyFrom(const File& from, std::uint64_t fromOffset, std::uint64_t toOffset,
                          std::uint64_t size);
 
-  void close();
+  // Lets ranges never written stay holes that take no disk (Windows asks
+  // for this before the hole is left).
+  void markSparse();
+
+  // False when the system reports, on closing, that written bytes were lost.
+  bool close();
 
  private:
   static constexpr std::size_t kFirstWindow = 4 << 10;

@@ -63,13 +63,25 @@ std::uint64_t fileSize(FileHandle file);
 std::uint64_t copyWithin(FileHandle from, std::uint64_t fromOffset, FileHandle to,
                          std::uint64_t toOffset, std::uint64_t size);
 
-void closeFile(FileHandle file);
+// False when the system reports that written bytes were lost after all.
+bool closeFile(FileHandle file);
 
-// Creates a new, empty file for reading and writing whose name starts with
-// `stem`, in the same directory; its name goes to `createdPath`. Until
-// removeIfInterrupted("") the file is removed if the process is interrupted;
-// no interruption can fall between its creation and that.
-OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath);
+// Makes the file keep the ranges that are never written as holes that take
+// no disk; call it before writing past the end leaves one.
+void markSparse(FileHandle file);
+
+// The name of a temporary file of process `process`: short, so that it can
+// be made in any folder that can hold the file it stands in for.
+inline std::string temporaryName(unsigned long process, unsigned attempt) {
+  return "Zerbolt-" + std::to_string(process) + "-" + std::to_string(attempt) + ".tmp";
+}
+
+// Creates a new, empty file for reading and writing in the folder of
+// `besidePath`, under a temporaryName(), never through a link; its name goes
+// to `createdPath`. Until removeIfInterrupted("") the file is removed if the
+// process is interrupted; no interruption can fall between its creation and
+// that.
+OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdPath);
 
 // Puts `from` in place of `to` in one step, replacing any file there.
 bool replaceFile(const std::string& from, const std::string& to);
@@ -90,7 +102,8 @@ class Console {
   virtual ~Console() = default;
   // Writes the bytes as they are; errors are ignored.
   virtual void write(std::string_view bytes) = 0;
-  // Waits until a key is pressed; returns at once when no one can press one.
+  // Waits until a key is pressed; returns at once unless a person can both
+  // see the report and answer it (input and output both the terminal).
   virtual void waitForKey() = 0;
   // True when the output goes to a terminal or a console window, where a
   // person watches the report as it comes.
@@ -98,8 +111,10 @@ class Console {
 };
 
 // The process's own console: standard output and standard input. Also sets up
-// what the process needs before its first write (binary output, a broken
-// pipe not being fatal).
+// what the process needs before it opens anything (standard streams that
+// were closed opened on nothing, so that no file takes their place) and
+// before its first write (binary output, a broken pipe or a file-size limit
+// not being fatal): call it first.
 Console& systemConsole();
 
 }  // namespace platform

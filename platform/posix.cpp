@@ -98,9 +98,13 @@ std::uint64_t fileSize(FileHandle file) {
   return static_cast<std::uint64_t>(status.st_size);
 }
 
-void closeFile(FileHandle file) {
-  ::close(static_cast<int>(file));
+bool closeFile(FileHandle file) {
+  // A file system that writes back late (NFS, a quota) tells of a lost
+  // write only here. EINTR leaves the descriptor closed on Linux: no retry.
+  return ::close(static_cast<int>(file)) == 0 || errno == EINTR;
 }
+
+void markSparse(FileHandle) {}  // every POSIX file system leaves holes unwritten
 
 std::uint64_t copyWithin(FileHandle from, std::uint64_t fromOffset, FileHandle to,
                          std::uint64_t toOffset, std::uint64_t size) {
@@ -161,6 +165,10 @@ extern "C" void cleanUpAndDie(int signal) {
   ::raise(signal);
 }
 
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// A signal the caller set to be ignored (nohup, a background job) stays
+// ignored: the run was asked to outlive it.
 void installCleanupOnSignals() {
   static bool installed = false;
   if (installed) return;
@@ -168,7 +176,11 @@ void installCleanupOnSignals() {
   struct sigaction onSignal {};
   onSignal.sa_handler = cleanUpAndDie;
   sigemptyset(&onSignal.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::sigaction(signal, &onSignal, nullptr);
+  for (int signal : kEndingSignals) {
+    struct sigaction inherited {};
+    if (::sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &onSignal, nullptr);
+  }
 }
 
 bool waitReadable(int timeoutMs) {
@@ -229,9 +241,30 @@ class TerminalPause {
   bool active_ = false;
 };
 
+// A program started with descriptor 0, 1 or 2 closed would hand that number
+// to the first file it opens, and the report would be written into it.
+void openMissingStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    // open() takes the lowest free number, which is fd; anything else is
+    // a stray descriptor to close.
+    if (opened >= 0 && opened != fd) ::close(opened);
+  }
+}
+
 class PosixConsole final : public Console {
  public:
-  PosixConsole() : interactive_(::isatty(STDOUT_FILENO) != 0) { ::signal(SIGPIPE, SIG_IGN); }
+  PosixConsole() {
+    openMissingStandardStreams();
+    ::signal(SIGPIPE, SIG_IGN);
+    // Past a file-size limit a write then fails and is reported, instead of
+    // the signal ending the run with its temporary file left behind.
+    ::signal(SIGXFSZ, SIG_IGN);
+    interactive_ = ::isatty(STDOUT_FILENO) != 0;
+    // Only a person who sees the report can answer a pause.
+    canPause_ = interactive_ && ::isatty(STDIN_FILENO) != 0;
+  }
 
   void write(std::string_view bytes) override {
     while (!bytes.empty()) {
@@ -245,13 +278,14 @@ class PosixConsole final : public Console {
   bool isInteractive() const override { return interactive_; }
 
   void waitForKey() override {
-    if (!::isatty(STDIN_FILENO)) return;
+    if (!canPause_) return;
     TerminalPause pause;
     if (pause.active()) waitForPress();
   }
 
  private:
-  bool interactive_;
+  bool interactive_ = false;
+  bool canPause_ = false;
 };
 
 }  // namespace
@@ -263,7 +297,7 @@ class EndingSignalsHeld {
   EndingSignalsHeld() {
     sigset_t ending;
     sigemptyset(&ending);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, signal);
+    for (int signal : kEndingSignals) sigaddset(&ending, signal);
     ::sigprocmask(SIG_BLOCK, &ending, &previous_);
   }
   ~EndingSignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
@@ -274,10 +308,10 @@ class EndingSignalsHeld {
   sigset_t previous_;
 };
 
-OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath) {
+OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdPath) {
+  const std::string folder = besidePath.substr(0, besidePath.rfind('/') + 1);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::string path =
-        stem + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    const std::string path = folder + temporaryName(::getpid(), attempt);
     EndingSignalsHeld held;
     const int fd = openWith(path, O_RDWR | O_CREAT | O_EXCL);
     if (fd >= 0) {

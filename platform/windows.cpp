@@ -15,26 +15,94 @@
 #include "platform/windows_paths.h"
 
 namespace platform {
+namespace windows {
+namespace {
+
+bool isHighSurrogate(std::uint32_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(std::uint32_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+void appendUtf8(std::string& out, std::uint32_t c) {
+  const auto byte = [&out](std::uint32_t b) { out.push_back(static_cast<char>(b)); };
+  if (c < 0x80) {
+    byte(c);
+  } else if (c < 0x800) {
+    byte(0xC0 | c >> 6), byte(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    byte(0xE0 | c >> 12), byte(0x80 | (c >> 6 & 0x3F)), byte(0x80 | (c & 0x3F));
+  } else {
+    byte(0xF0 | c >> 18), byte(0x80 | (c >> 12 & 0x3F)), byte(0x80 | (c >> 6 & 0x3F));
+    byte(0x80 | (c & 0x3F));
+  }
+}
+
+// The code point of the sequence at `at`, and its length in `length`;
+// U+FFFD of length 1 for a byte that begins no well-formed sequence.
+std::uint32_t decodeAt(std::string_view text, std::size_t at, std::size_t& length) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  length = lead < 0x80                   ? 1
+           : lead >= 0xF0 && lead < 0xF5 ? 4
+           : lead >= 0xE0                ? 3
+           : lead >= 0xC2                ? 2
+                                         : 0;
+  if (length == 1) return lead;
+  static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  std::uint32_t c = length == 0 ? 0 : lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto next = at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0;
+    if ((next & 0xC0) != 0x80) length = 0;
+    c = c << 6 | (next & 0x3F);
+  }
+  if (length == 0 || c < kSmallest[length] || c > 0x10FFFF) {
+    length = 1;
+    return 0xFFFD;
+  }
+  return c;
+}
+
+}  // namespace
+
+std::string toUtf8(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    std::uint32_t c = text[k];
+    if (isHighSurrogate(c) && k + 1 < text.size() && isLowSurrogate(text[k + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++k] - 0xDC00u);
+    }
+    appendUtf8(out, c);
+  }
+  return out;
+}
+
+std::wstring toWide(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
+    const std::uint32_t c = decodeAt(text, at, length);
+    if (c < 0x10000) {
+      out.push_back(static_cast<wchar_t>(c));
+    } else {
+      out.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    }
+  }
+  return out;
+}
+
+}  // namespace windows
+
 namespace {
 
 std::wstring wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int size =
-      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring converted(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
-                        size);
-  return converted;
+  return windows::toWide(text);
 }
 
 std::string utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string converted(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(),
-                        size, nullptr, nullptr);
-  return converted;
+  return windows::toUtf8(text);
 }
 
 }  // namespace
@@ -116,11 +184,16 @@ HANDLE openNotThroughLink(const std::string& path, DWORD access, DWORD dispositi
   }
   found = whatIsOpen(handle);
   if (found == Found::kFile) return handle;
-  ::CloseHandle(handle);
-  if (found == Found::kLink) return INVALID_HANDLE_VALUE;
-  // Opened again as usual, so that it behaves as the file it is.
+  if (found == Found::kLink) {
+    ::CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  // Opened again as usual, so that it behaves as the file it is: from the
+  // handle, not the name, which could meanwhile be another file's.
   found = Found::kFile;
-  return openWith(path, access, OPEN_EXISTING);
+  const HANDLE reopened = ::ReOpenFile(handle, access, kShareAll, FILE_ATTRIBUTE_NORMAL);
+  ::CloseHandle(handle);
+  return reopened;
 }
 
 OVERLAPPED at(std::uint64_t offset) {
@@ -204,8 +277,15 @@ std::uint64_t fileSize(FileHandle file) {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-void closeFile(FileHandle file) {
-  ::CloseHandle(fromHandle(file));
+bool closeFile(FileHandle file) {
+  return ::CloseHandle(fromHandle(file)) != 0;
+}
+
+// NTFS allocates and zeroes a range left unwritten unless the file is
+// marked sparse before.
+void markSparse(FileHandle file) {
+  DWORD returned = 0;
+  ::DeviceIoControl(fromHandle(file), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
 }
 
 // Windows has no call that copies a range between two files; the caller's
@@ -242,20 +322,26 @@ BOOL WINAPI removeTemporaryOnInterrupt(DWORD) {
   return FALSE;  // and end the process as usual
 }
 
+void installInterruptHandler() {
+  static const bool installed = ::SetConsoleCtrlHandler(removeTemporaryOnInterrupt, TRUE) != 0;
+  (void)installed;
+}
+
 }  // namespace
 
 void removeIfInterrupted(const std::string& path) {
-  static const bool installed = ::SetConsoleCtrlHandler(removeTemporaryOnInterrupt, TRUE) != 0;
-  (void)installed;
+  installInterruptHandler();
   ::EnterCriticalSection(cleanupLock());
   gTemporaryPath = path.empty() ? std::wstring() : filePath(path);
   ::LeaveCriticalSection(cleanupLock());
 }
 
-OpenedFile createUniqueFile(const std::string& stem, std::string& createdPath) {
+OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdPath) {
+  // Before the file exists, so that no Ctrl-C can come between the two.
+  installInterruptHandler();
+  const std::string folder = besidePath.substr(0, besidePath.find_last_of("\\/") + 1);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::string path =
-        stem + ".tmp" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt);
+    const std::string path = folder + temporaryName(::GetCurrentProcessId(), attempt);
     // The interrupt handler waits for the lock, so it sees the file and its
     // name together or neither.
     ::EnterCriticalSection(cleanupLock());
@@ -331,8 +417,14 @@ bool takeKeyPress(HANDLE input) {
   return pressed;
 }
 
+// Waiting on the handle, rather than asking how many events there are, is
+// what every console signals, Wine's terminal console included.
 void waitForKeyOn(HANDLE input) {
-  while (!takeKeyPress(input)) ::Sleep(kLookIntervalMs);
+  for (;;) {
+    const DWORD woken = ::WaitForSingleObject(input, kLookIntervalMs);
+    if (woken == WAIT_FAILED) return;  // no console left to wait on
+    if (woken == WAIT_OBJECT_0 && takeKeyPress(input)) break;
+  }
   ::FlushConsoleInputBuffer(input);  // what else was typed ends no other pause
 }
 
@@ -340,23 +432,48 @@ void waitForKeyOn(HANDLE input) {
 
 namespace {
 
+bool isConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode);
+}
+
+// Older consoles refuse a large WriteConsole (Windows 7: about 64 KiB in all).
+constexpr std::size_t kLargestConsoleWrite = 4096;  // UTF-16 units: 8 KiB
+
+void writeToConsole(HANDLE output, std::wstring_view text) {
+  while (!text.empty()) {
+    std::size_t piece = std::min(text.size(), kLargestConsoleWrite);
+    // A surrogate pair stays in one piece.
+    if (piece < text.size() && windows::isHighSurrogate(text[piece - 1])) --piece;
+    DWORD written = 0;
+    if (!::WriteConsoleW(output, text.data(), static_cast<DWORD>(piece), &written, nullptr) ||
+        written == 0) {
+      return;
+    }
+    text.remove_prefix(written);
+  }
+}
+
 class WindowsConsole final : public Console {
  public:
+  // A handle the process was started without (a missing standard handle)
+  // takes no text and gives no key.
   WindowsConsole()
-      : output_(::GetStdHandle(STD_OUTPUT_HANDLE)), input_(::GetStdHandle(STD_INPUT_HANDLE)) {
-    DWORD mode = 0;
-    outputIsConsole_ = ::GetConsoleMode(output_, &mode) != 0;
-  }
+      : output_(::GetStdHandle(STD_OUTPUT_HANDLE)),
+        input_(::GetStdHandle(STD_INPUT_HANDLE)),
+        outputIsConsole_(isConsole(output_)),
+        // A console without a window (a launcher's CREATE_NO_WINDOW) shows
+        // nothing, and nobody could answer its pause.
+        canPause_(outputIsConsole_ && isConsole(input_) && ::GetConsoleWindow() != nullptr) {}
 
   // To a console the text goes as UTF-16, so that names show in any code
   // page; anywhere else as the bytes themselves, each line ending in CR LF.
   void write(std::string_view bytes) override {
     if (outputIsConsole_) {
-      const std::wstring text = wide(bytes);
-      DWORD written = 0;
-      ::WriteConsoleW(output_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+      writeToConsole(output_, wide(bytes));
       return;
     }
+    if (output_ == nullptr || output_ == INVALID_HANDLE_VALUE) return;
     while (!bytes.empty()) {
       DWORD written = 0;
       const DWORD want = static_cast<DWORD>(std::min(bytes.size(), kLargestIo));
@@ -367,16 +484,17 @@ class WindowsConsole final : public Console {
 
   bool isInteractive() const override { return outputIsConsole_; }
 
-  // Without a console (input from a file, a pipe or NUL) no key can come.
+  // Without a console on both sides (input from a file, a pipe or NUL; the
+  // report in a file) nobody can see the pause and answer it.
   void waitForKey() override {
-    DWORD mode = 0;
-    if (::GetConsoleMode(input_, &mode)) windows::waitForKeyOn(input_);
+    if (canPause_) windows::waitForKeyOn(input_);
   }
 
  private:
   HANDLE output_;
   HANDLE input_;
-  bool outputIsConsole_ = false;
+  bool outputIsConsole_;
+  bool canPause_;
 };
 
 }  // namespace

@@ -15,4 +15,11 @@ namespace platform::windows {
 // Windows cannot make full.
 std::wstring extendedLengthPath(std::wstring_view path);
 
+// UTF-16 as Windows gives it to UTF-8 and back, exactly: a lone surrogate
+// (NTFS names may hold one) is carried as its own three-byte sequence
+// (WTF-8), where the system's conversion would put U+FFFD and so name
+// another file. Bytes that are no such sequence become U+FFFD.
+std::string toUtf8(std::wstring_view text);
+std::wstring toWide(std::string_view text);
+
 }  // namespace platform::windows

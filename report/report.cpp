@@ -8,7 +8,14 @@ void Report::write(std::string_view bytes) {
 }
 
 void Report::endLine() {
-  if (interactive_ && std::chrono::steady_clock::now() - lastHandOver_ >= kShowEvery) flush();
+  completeBytes_ = buffer_.size();
+  keepUp();
+}
+
+void Report::keepUp() {
+  if (!interactive_ || completeBytes_ == 0) return;
+  if (handedOver_ && std::chrono::steady_clock::now() - lastHandOver_ < kShowEvery) return;
+  handOver(completeBytes_);
 }
 
 void Report::showBeforeCopying(std::uint64_t bytes) {
@@ -16,10 +23,17 @@ void Report::showBeforeCopying(std::uint64_t bytes) {
 }
 
 void Report::flush() {
-  if (buffer_.empty()) return;
-  console_.write(buffer_);
-  buffer_.clear();
-  if (interactive_) lastHandOver_ = std::chrono::steady_clock::now();
+  if (!buffer_.empty()) handOver(buffer_.size());
+}
+
+void Report::handOver(std::size_t bytes) {
+  console_.write(std::string_view(buffer_).substr(0, bytes));
+  buffer_.erase(0, bytes);
+  completeBytes_ = bytes < completeBytes_ ? completeBytes_ - bytes : 0;
+  if (interactive_) {
+    handedOver_ = true;
+    lastHandOver_ = std::chrono::steady_clock::now();
+  }
 }
 
 void Report::pause() {
@@ -85,6 +99,13 @@ void printWalkStopped(Report& report, std::uint64_t fileSize) {
   blankLine(report);
   printLine(report, "***Error: The file ends at byte " + std::to_string(fileSize) +
                         " before its counts do; stopped here.***");
+}
+
+void printMissingFileAbort(Report& report, std::string_view fileName, std::string_view program) {
+  blankLine(report);
+  printLine(report, "Missing File " + std::string(fileName));
+  printLine(report, "");
+  printLine(report, std::string(program) + " Aborted!");
 }
 
 void waitForKey(Report& report) {

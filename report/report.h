@@ -4,8 +4,9 @@
 // Output is gathered in a buffer and handed to the console in large writes:
 // before every pause, when the buffer fills, and at the end of the run. When
 // a person watches (a terminal or a console window) every line reaches the
-// screen soon after it is complete as well: at a line's end once 50 ms have
-// passed since the last hand-over, and before any work that may take long.
+// screen soon after it is complete as well: the first at once, and after it
+// the complete lines at most every 50 ms, looked at as lines end and as the
+// work goes (keepUp), and before any work that may take long.
 #pragma once
 
 #include <array>
@@ -31,6 +32,10 @@ class Report {
   // A line has been completed: handed over now when a person watches and
   // the last hand-over is 50 ms old.
   void endLine();
+  // Hands over the complete lines when a person watches and the last
+  // hand-over is 50 ms old; called between steps of the work, so that no
+  // line waits for the next one.
+  void keepUp();
   // Hands what is complete to a watching person before a copy of `bytes`
   // that may take long (over 1 MiB).
   void showBeforeCopying(std::uint64_t bytes);
@@ -43,10 +48,14 @@ class Report {
   static constexpr std::chrono::milliseconds kShowEvery{50};
   static constexpr std::uint64_t kLongCopy = 1 << 20;
 
+  void handOver(std::size_t bytes);
+
   platform::Console& console_;
   const bool interactive_;
-  std::chrono::steady_clock::time_point lastHandOver_ = std::chrono::steady_clock::now();
+  bool handedOver_ = false;
+  std::chrono::steady_clock::time_point lastHandOver_;
   std::string buffer_;
+  std::size_t completeBytes_ = 0;  // the buffer's complete lines end here
 };
 
 inline constexpr std::string_view kLineEnd = "\r\n";
@@ -73,6 +82,10 @@ void printUnknownImageError(Report& report, std::uint32_t section, std::uint32_t
 // Said once when a walk gives up on counts that run far past the end of the
 // file.
 void printWalkStopped(Report& report, std::uint64_t fileSize);
+
+// The end of a run that misses a file it must read: the blank line,
+// "Missing File " + `fileName`, an empty line, `program` + " Aborted!".
+void printMissingFileAbort(Report& report, std::string_view fileName, std::string_view program);
 
 void waitForKey(Report& report);
 // The end of every run: the final pause. The caller then exits with status 0.

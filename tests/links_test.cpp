@@ -50,10 +50,9 @@ const std::string kRebuilt =
     "Zerbolt - units.rep\r\nNumber of section(s) to be put in units(new).spr: 1\r\n"
     "Section 1 : 2 Images\r\n \r\nDone!\r\n";
 
-std::string emptyReport(const std::string& program) {
-  return program +
-         " - units.spr\r\nNumber of section(s) in units.spr: 0\r\n \r\n"
-         "0 image(s) in units.spr\r\n \r\nDone!\r\n";
+std::string missingReport(const std::string& program, const std::string& dropped) {
+  return program + " - " + dropped + "\r\n \r\nMissing File " + dropped + "\r\n\r\n" + program +
+         " Aborted!\r\n";
 }
 
 // A mod folder with a folder of the user's beside it that holds one file.
@@ -150,22 +149,18 @@ TEST_F(Links, ARebuildReplacesALinkWhereTheNewArchiveGoes) {
   }
 }
 
-// A dropped name that is a dangling link reads as an empty archive or index,
-// as any file that could not be opened does, and the link stays dangling.
-TEST_F(Links, ADroppedDanglingLinkIsNotCreated) {
+// A dropped name that is a dangling link is a missing file: the run says so,
+// writes nothing, and the link stays dangling.
+TEST_F(Links, ADroppedDanglingLinkIsMissing) {
   const struct {
     std::string program;
     std::string dropped;
     std::string report;
     Files written;
   } cases[] = {
-      {QUANDREL_PATH, "units.spr", emptyReport("Quandrel"), {}},
-      {ZERBOLT_PATH, "units.spr", emptyReport("Zerbolt"), {{"units.rep", Bytes().u32(0)}}},
-      {ZERBOLT_PATH,
-       "units.rep",
-       "Zerbolt - units.rep\r\nNumber of section(s) to be put in units(new).spr: 0\r\n "
-       "\r\nDone!\r\n",
-       {{"units(new).spr", archiveStart(0)}}},
+      {QUANDREL_PATH, "units.spr", missingReport("Quandrel", "units.spr"), {}},
+      {ZERBOLT_PATH, "units.spr", missingReport("Zerbolt", "units.spr"), {}},
+      {ZERBOLT_PATH, "units.rep", missingReport("Zerbolt", "units.rep"), {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.program + " " + c.dropped);

@@ -268,10 +268,9 @@ std::vector<Case> cases() {
        {{"Zo\xC3\xAB(new).spr", archiveStart(0)}}},
 
       {"a missing index",
-       {},
+       {{"units(new).spr", "earlier archive"}},
        {"units.rep"},
-       start("units", 0) + kDone,
-       {{"units.rep", ""}, {"units(new).spr", archiveStart(0)}}},
+       "Zerbolt - units.rep\r\n \r\nMissing File units.rep\r\n\r\nZerbolt Aborted!\r\n"},
 
       {"upper-case name",
        {{"UNITS.rep", Bytes().u32(1).u32(1).header(21, 1, 1, 1, 1, 4)},

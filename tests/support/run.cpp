@@ -58,8 +58,8 @@ constexpr std::size_t kOutputLimit = 64u << 20;
   if (input < 0 || ::dup2(input, 0) < 0 || ::dup2(output, 1) < 0) ::_exit(126);
   if (::chdir(directory.c_str()) != 0) ::_exit(126);
   if (fileSizeLimit > 0) {
-    // A full disk: writes past the limit fail instead of ending the program.
-    ::signal(SIGXFSZ, SIG_IGN);
+    // A full disk, as `ulimit -f` makes one: the program must not let
+    // SIGXFSZ end it.
     const rlimit limit{fileSizeLimit, fileSizeLimit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }

@@ -15,8 +15,8 @@ struct RunResult {
 
 // Runs `program` with `arguments` in `directory`, standard input from
 // /dev/null; kills it after `timeoutSeconds` or 64 MiB of output. A
-// `fileSizeLimit` makes every write past that many bytes of a file fail, as
-// on a full disk.
+// `fileSizeLimit` is a limit on the size of every file it writes (`ulimit -f`),
+// as a full disk would be.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
                      const std::string& directory, double timeoutSeconds = 20,
                      std::uint64_t fileSizeLimit = 0);
