@@ -345,6 +345,30 @@ TEST(ExtractionLimits, CountsFarPastTheEndStopAndTheIndexHoldsWhatWasWalked) {
 }
 
 // A directory where an output file belongs cannot be written, even by root.
+// An index larger than one 64 KiB batch of its writer, byte for byte, and
+// the archive rebuilt from it.
+TEST(LargeArchives, AnIndexOfManyBatchesHoldsEveryHeader) {
+  TempDir dir;
+  constexpr std::uint32_t kImages = 3000;  // 8 + 3000 x 24 bytes of index
+  Bytes archive = archiveStart(2).u32(kImages);
+  Bytes index = Bytes().u32(2).u32(kImages);
+  for (std::uint32_t i = 1; i <= kImages; ++i) {
+    archive.header(testing_support::kDxt1, i, i >> 8, 4, 4, 0);
+    index.header(testing_support::kDxt1, i, i >> 8, 4, 4, 0);
+  }
+  archive.u32(0);
+  index.u32(0);
+  writeFile(dir.file("units.spr"), archive);
+  const auto extracted = runProgram(ZERBOLT_PATH, {"units.spr"}, dir.path().string());
+  EXPECT_TRUE(extracted.output.ends_with("3000 image(s) in units.spr\r\n \r\nDone!\r\n"));
+  ASSERT_GT(index.str().size(), 65536u);
+  EXPECT_TRUE(testing_support::readFile(dir.file("units.rep")) == index.str());
+  const auto rebuilt = runProgram(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
+  EXPECT_TRUE(rebuilt.output.ends_with("Section 2 : 0 Images\r\n \r\nDone!\r\n"));
+  EXPECT_TRUE(testing_support::readFile(dir.file("units(new).spr")).substr(4) ==
+              archive.str().substr(4));
+}
+
 TEST(ExtractionFailures, FilesThatCannotBeWrittenAreReported) {
   const std::string archive =
       archiveStart(1).u32(2).image(0x31545844, 0, 0, 4, 4, ramp(8)).image(21, 0, 0, 1, 1, "ARGB");

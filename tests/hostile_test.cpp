@@ -1,5 +1,6 @@
 // Whatever users drop onto the programs, a run ends promptly with an honest
 // report, writes a bounded number of bytes and changes no input file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -289,6 +290,74 @@ TEST(HostileImageFiles, ReplacedByADirectory) {
       result.output.ends_with(" \r\nMissing File units-1-2.dds\r\n\r\nZerbolt Aborted!\r\n"))
       << result.output;
   EXPECT_FALSE(fs::exists(dir.file("units(new).spr")));
+}
+
+// Started by cron or a service manager with standard output closed, a run
+// must not take the archive or index it reads for its report.
+TEST_F(HostilePosix, AClosedStandardOutputTakesNoFile) {
+  const std::string archive =
+      archiveStart(1).u32(2).header(7, 0, 0, 0, 0, 0).image(0x31545844, 0, 0, 4, 4, ramp(8));
+  const std::string index =
+      Bytes().u32(1).u32(2).header(7, 0, 0, 0, 0, 0).header(0x31545844, 0, 0, 4, 4, 8);
+  writeFile(dir_.file("units.spr"), archive);
+  writeFile(dir_.file("units.rep"), index);
+  for (const auto& [program, dropped] : {std::pair{QUANDREL_PATH, "units.spr"},
+                                         {ZERBOLT_PATH, "units.spr"},
+                                         {ZERBOLT_PATH, "units.rep"}}) {
+    SCOPED_TRACE(std::string(program) + " " + dropped);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int input = ::open("/dev/null", O_RDONLY);
+      if (input < 0 || ::dup2(input, 0) < 0 || ::chdir(dir_.path().c_str()) != 0) ::_exit(126);
+      ::close(1);
+      ::execl(program, program, dropped, static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(readFile(dir_.file("units.spr")) == archive);
+    EXPECT_TRUE(readFile(dir_.file("units.rep")) == index);
+  }
+}
+
+// A write error that only closing the file tells of (a network file system,
+// a quota) is a write failure like any other.
+TEST_F(HostilePosix, AFailedCloseIsAFailedWrite) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a preloaded library cannot come before the sanitizer's runtime";
+#endif
+  writeFile(dir_.file("units.spr"), archiveStart(1).u32(1).image(0x31545844, 0, 0, 4, 4, ramp(8)));
+  const std::string extracted =
+      "1   0        0         4      4       8         DXT1\r\nCouldnt write units-1-1.dds\r\n \r\n"
+      "1 image(s) in units.spr\r\n \r\nDone, but 1 file(s) could not be written!\r\n";
+  const std::string index =
+      "1   0        0         4      4       8         DXT1\r\nCouldnt write units.rep\r\n \r\n"
+      "1 image(s) in units.spr\r\n \r\nDone, but 1 file(s) could not be written!\r\n";
+  const std::string rebuilt =
+      "Section 1 : 1 Images\r\n \r\nCouldnt write units(new).spr\r\n \r\nZerbolt Aborted!\r\n";
+  const struct {
+    const char* failing;
+    const char* dropped;
+    std::string ending;
+  } cases[] = {{"-1-1.dds", "units.spr", extracted},
+               {".rep", "units.spr", index},
+               {".tmp", "units.rep", rebuilt}};
+  ASSERT_EQ(runProgram(ZERBOLT_PATH, {"units.spr"}, dir_.path().string()).exitStatus, 0);
+  writeFile(dir_.file("units(new).spr"), "earlier archive");
+  ::setenv("LD_PRELOAD", FILE_EVENTS_LIBRARY, 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failing);
+    ::setenv("FAIL_CLOSE_OF", c.failing, 1);
+    const auto result = runProgram(ZERBOLT_PATH, {c.dropped}, dir_.path().string());
+    EXPECT_TRUE(result.output.ends_with(c.ending)) << result.output;
+  }
+  ::unsetenv("FAIL_CLOSE_OF");
+  ::unsetenv("LD_PRELOAD");
+  EXPECT_EQ(readFile(dir_.file("units(new).spr")), "earlier archive");
+  for (const auto& entry : fs::directory_iterator(dir_.path())) {
+    EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+  }
 }
 
 // A rebuild stopped by a signal in the middle of copying a large image.

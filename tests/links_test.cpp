@@ -1,7 +1,10 @@
 // Symbolic links planted among a run's files, as a downloaded mod may carry
 // them: nothing is ever written or created through one, and files the run
 // only reads are still read through one.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -146,6 +149,35 @@ TEST_F(Links, ARebuildReplacesALinkWhereTheNewArchiveGoes) {
     EXPECT_EQ(run(ZERBOLT_PATH, "units.rep"), kRebuilt);
     expectOutsideUntouched();
     expectModFile("units(new).spr", kArchive);
+  }
+}
+
+// Links planted under the first temporary names the rebuild tries (they
+// hold its process number) are passed over and left as they are.
+TEST_F(Links, ARebuildWritesNoTemporaryFileThroughALink) {
+  for (const auto& [name, bytes] : kExtracted) writeFile(mod(name), bytes);
+  const std::string report = (outside().parent_path() / "report.txt").string();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const std::string own = "Zerbolt-" + std::to_string(::getpid());
+    plantLink(own + "-0.tmp", false);
+    plantLink(own + "-1.tmp", true);
+    const int input = ::open("/dev/null", O_RDONLY);
+    const int output = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (input < 0 || output < 0 || ::dup2(input, 0) < 0 || ::dup2(output, 1) < 0 ||
+        ::chdir(mods().c_str()) != 0) {
+      ::_exit(126);
+    }
+    ::execl(ZERBOLT_PATH, ZERBOLT_PATH, "units.rep", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_EQ(readFile(report), kRebuilt);
+  expectOutsideUntouched();
+  expectModFile("units(new).spr", kArchive);
+  for (const char* attempt : {"-0.tmp", "-1.tmp"}) {
+    EXPECT_TRUE(fs::is_symlink(mod("Zerbolt-" + std::to_string(pid) + attempt))) << attempt;
   }
 }
 

@@ -138,6 +138,33 @@ TEST_F(Pause, AKeyAtTheEndOfAPauseEndsNoOther) {
   EXPECT_EQ(run.exitStatus(), 0);
 }
 
+// Under nohup, or as a background job, the caller has the hangup ignored:
+// the run must outlive it.
+TEST_F(Pause, AnIgnoredHangupEndsNoRun) {
+  TempDir dir;
+  writeFile(dir.file("units.rep"), testing_support::Bytes().u32(0));
+  const auto inherited = ::signal(SIGHUP, SIG_IGN);
+  TerminalRun run(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
+  ::signal(SIGHUP, inherited);
+  ASSERT_TRUE(run.waitForOutput("Done!"));
+  ::kill(run.pid(), SIGHUP);
+  EXPECT_TRUE(run.stillWaitingAfter(300ms)) << "the hangup ended the run";
+  run.type(" ");
+  EXPECT_EQ(run.exitStatus(), 0);
+}
+
+// Typed at a prompt with the report sent to a file, a run has nothing on the
+// screen to answer: it does not wait.
+TEST_F(Pause, NoPauseWhenTheReportGoesToAFile) {
+  TempDir dir;
+  writeFile(dir.file("units.spr"), archiveWithTwoPauses());
+  TerminalRun run("/bin/sh", {"-c", "exec \"$0\" units.spr > log.txt", QUANDREL_PATH},
+                  dir.path().string());
+  ASSERT_FALSE(run.stillWaitingAfter(1s)) << "it waits for a key";
+  EXPECT_EQ(run.exitStatus(), 0);
+  EXPECT_TRUE(testing_support::readFile(dir.file("log.txt")).ends_with("Done!\r\n"));
+}
+
 TEST_F(Pause, TerminalSettingsComeBackWhenInterrupted) {
   TempDir dir;
   writeFile(dir.file("units.spr"), archiveWithTwoPauses());

@@ -69,6 +69,32 @@ TEST_F(Progress, TheLineBeforeALargeCopyShowsWhileItRuns) {
   }
 }
 
+// The banner shows before the first image file is opened, and a line that
+// is complete waits no longer than 50 ms of the run for the next one: here
+// opening image 1-1 takes 100 ms, so the lines before it show before image
+// 1-2 is opened.
+TEST_F(Progress, LinesShowWhileTheRunWorks) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a preloaded library cannot come before the sanitizer's runtime";
+#endif
+  const std::string header = Bytes().header(kDxt1, 0, 0, 4, 4, 8);
+  writeFile(dir_.file("units.rep"), Bytes().u32(1).u32(2).raw(header).raw(header));
+  for (const char* name : {"units-1-1.dds", "units-1-2.dds"}) {
+    writeFile(dir_.file(name), dxtFileHeader("DXT1", 4, 4, 8) + std::string(8, 'd'));
+  }
+  ::setenv("MARK_OPENS", "1", 1);
+  TerminalRun run(ZERBOLT_PATH, {"units.rep"}, dir_.path().string(), "", FILE_EVENTS_LIBRARY);
+  ::unsetenv("MARK_OPENS");
+  ASSERT_TRUE(run.waitForOutput("Done!")) << run.output();
+  const std::string& shown = run.output();
+  const auto at = [&shown](const char* text) { return shown.find(text); };
+  ASSERT_NE(at("<open 1-2>"), std::string::npos) << shown;
+  EXPECT_LT(at("Zerbolt - units.rep"), at("<open 1-1>")) << shown;
+  EXPECT_LT(at("Section 1 : 2 Images"), at("<open 1-2>")) << shown;
+  run.type(" ");
+  EXPECT_EQ(run.exitStatus(), 0);
+}
+
 // How many times `program` writes to its standard output, counted by strace.
 int writesOf(const std::string& trace) {
   std::istringstream lines(testing_support::readFile(trace));

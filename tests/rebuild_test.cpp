@@ -267,6 +267,15 @@ std::vector<Case> cases() {
        start("Zo\xC3\xAB", 0) + kDone,
        {{"Zo\xC3\xAB(new).spr", archiveStart(0)}}},
 
+      // The new archive's name is 245 bytes, near the 255 a name may have.
+      {"a base name of 236 bytes",
+       {{std::string(236, 'n') + ".rep", Bytes().u32(1).u32(1).header(21, 1, 1, 1, 1, 4)},
+        {std::string(236, 'n') + "-1-1.dds", argbFileHeader(1, 1, 4) + "ARGB"}},
+       {std::string(236, 'n') + ".rep"},
+       start(std::string(236, 'n'), 1) + "Section 1 : 1 Images\r\n" + kDone,
+       {{std::string(236, 'n') + "(new).spr",
+         archiveStart(1).u32(1).image(21, 1, 1, 1, 1, "ARGB")}}},
+
       {"a missing index",
        {{"units(new).spr", "earlier archive"}},
        {"units.rep"},
