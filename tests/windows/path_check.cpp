@@ -54,6 +54,26 @@ int main() {
                   narrow(c.expected).c_str());
     }
   }
+  // Names carried to UTF-8 and back: a lone surrogate (NTFS allows one)
+  // keeps its own three bytes, so that no other file is opened.
+  const struct {
+    std::wstring name;
+    std::string utf8;
+  } names[] = {
+      {L"Zo\u00EB.spr", "Zo\xC3\xAB.spr"},
+      {L"\xD83D\xDE00.spr", "\xF0\x9F\x98\x80.spr"},
+      {std::wstring(L"a") + wchar_t(0xD800) + L".spr", "a\xED\xA0\x80.spr"},
+      {std::wstring(1, wchar_t(0xDC00)) + wchar_t(0xD800), "\xED\xB0\x80\xED\xA0\x80"},
+  };
+  for (const auto& c : names) {
+    const std::string utf8 = platform::windows::toUtf8(c.name);
+    if (utf8 == c.utf8 && platform::windows::toWide(utf8) == c.name) {
+      ++passed;
+    } else {
+      ++failed;
+      std::printf("FAILED: %s did not come back from UTF-8\n", narrow(c.name).c_str());
+    }
+  }
   std::printf("%d passed, %d failed\n", passed, failed);
   return failed == 0 ? 0 : 1;
 }
