@@ -21,6 +21,7 @@ enum class Outcome {
   kMissingIndex,
   kMissingFile,
   kUnconvertible,
+  kCutFile,
   kWriteFailed,
   kIndexStopped
 };
@@ -67,11 +68,12 @@ void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
   }
 }
 
-bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& imageFile) {
+bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& imageFile,
+                std::uint64_t dataOffset) {
   std::string bytes(formats::kImageHeaderSize, '\0');
   formats::encodeImageHeader(bytes.data(), header);
   return formats::writeHeaderAndRange(run.archive, run.position, std::move(bytes), imageFile,
-                                      formats::dds::kDataOffset, header.dataSize, 0);
+                                      dataOffset, header.dataSize, 0);
 }
 
 Outcome rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
@@ -87,12 +89,15 @@ Outcome rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   if (!typeCode) return Outcome::kUnconvertible;
   const std::optional<std::uint32_t> dataSize = formats::dds::imageDataSize(fields, *typeCode);
   if (!dataSize) return Outcome::kUnconvertible;
+  // A file cut short (a crashed editor, a full disk) would come back padded
+  // with zeros: a damaged texture.
+  if (imageFile.size() < fields.dataOffset() + *dataSize) return Outcome::kCutFile;
 
   const ImageHeader after{*typeCode,    before.RFWidth, before.RFHeight,
                           fields.width, fields.height,  *dataSize};
   reportChanges(run, section, image, before, after);
   run.report.showBeforeCopying(after.dataSize);
-  const bool written = writeImage(run, after, imageFile);
+  const bool written = writeImage(run, after, imageFile, fields.dataOffset());
   run.position += formats::kImageHeaderSize + after.dataSize;
   return written ? Outcome::kDone : Outcome::kWriteFailed;
 }
@@ -146,6 +151,14 @@ void printAbort(Report& report) {
   report::printLine(report, "Zerbolt Aborted!");
 }
 
+void printUnconvertible(Report& report, const std::string& fileName, std::string_view reason) {
+  report::blankLine(report);
+  report::printLine(report, "Couldnt convert image " + fileName);
+  report::printLine(report, "Reason: " + std::string(reason));
+  report::blankLine(report);
+  printAbort(report);
+}
+
 void printEnding(Report& report, const RunNames& names, const Ending& ending,
                  std::uint64_t indexSize) {
   switch (ending.outcome) {
@@ -161,14 +174,13 @@ void printEnding(Report& report, const RunNames& names, const Ending& ending,
                                     "Zerbolt");
       break;
     case Outcome::kUnconvertible:
-      report::blankLine(report);
-      report::printLine(report,
-                        "Couldnt convert image " + imageName(names, ending.section, ending.image));
-      report::printLine(report,
-                        "Reason: Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or "
-                        "8.8.8.8 ARGB");
-      report::blankLine(report);
-      printAbort(report);
+      printUnconvertible(
+          report, imageName(names, ending.section, ending.image),
+          "Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or 8.8.8.8 ARGB");
+      break;
+    case Outcome::kCutFile:
+      printUnconvertible(report, imageName(names, ending.section, ending.image),
+                         "The file ends before its image data do. Please save it again");
       break;
     case Outcome::kWriteFailed:
       report::blankLine(report);

@@ -28,8 +28,12 @@ bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::stri
                              imageFile.size());
 }
 
+std::uint64_t ImageFileFields::dataOffset() const {
+  return fourCC == kFourCCDx10 ? kDx10DataOffset : kDataOffset;
+}
+
 ImageFileFields readImageFileFields(const File& imageFile) {
-  char header[kHeaderSize] = {};
+  char header[kDx10DataOffset] = {};
   imageFile.read(0, header, sizeof header);
   const auto field = [&header](std::uint64_t offset) { return decodeU32(header + offset); };
   ImageFileFields fields;
@@ -44,6 +48,10 @@ ImageFileFields readImageFileFields(const File& imageFile) {
   fields.greenMask = field(kGreenMaskOffset);
   fields.blueMask = field(kBlueMaskOffset);
   fields.alphaMask = field(kAlphaMaskOffset);
+  fields.dxgiFormat = field(kDxgiFormatOffset);
+  fields.resourceDimension = field(kResourceDimensionOffset);
+  fields.miscFlag = field(kMiscFlagOffset);
+  fields.arraySize = field(kArraySizeOffset);
   return fields;
 }
 
@@ -70,10 +78,48 @@ bool isDxt(std::uint32_t typeCode) {
   return typeCode == TypeCode::kDxt1 || typeCode == TypeCode::kDxt3 || typeCode == TypeCode::kDxt5;
 }
 
+std::optional<std::uint32_t> typeOfDxgiFormat(std::uint32_t format) {
+  using namespace DxgiFormat;
+  switch (format) {
+    case kBc1Typeless:
+    case kBc1Unorm:
+    case kBc1UnormSrgb:
+      return TypeCode::kDxt1;
+    case kBc2Typeless:
+    case kBc2Unorm:
+    case kBc2UnormSrgb:
+      return TypeCode::kDxt3;
+    case kBc3Typeless:
+    case kBc3Unorm:
+    case kBc3UnormSrgb:
+      return TypeCode::kDxt5;
+    case kB8G8R8A8Unorm:
+    case kB8G8R8A8Typeless:
+    case kB8G8R8A8UnormSrgb:
+      return TypeCode::kArgb8888;
+    case kB5G6R5Unorm:
+      return TypeCode::kRgb565;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Tools that fill in the DX10 header only partly leave dimension and array
+// size 0.
+bool isOnePlainTexture(const ImageFileFields& fields) {
+  return (fields.resourceDimension == kResourceDimensionTexture2D ||
+          fields.resourceDimension == kResourceDimensionUnknown) &&
+         fields.arraySize <= 1 && (fields.miscFlag & kMiscTextureCube) == 0;
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> classifyImageFile(const ImageFileFields& fields) {
   if (isDxt(fields.fourCC)) return fields.fourCC;
+  if (fields.fourCC == kFourCCDx10) {
+    if (!isOnePlainTexture(fields)) return std::nullopt;
+    return typeOfDxgiFormat(fields.dxgiFormat);
+  }
   if (fields.pixelFormatFlags == kPixelRgbAlpha && agreesWith(fields, kArgb8888Layout)) {
     return TypeCode::kArgb8888;
   }
@@ -84,9 +130,7 @@ std::optional<std::uint32_t> classifyImageFile(const ImageFileFields& fields) {
 }
 
 std::optional<std::uint32_t> imageDataSize(const ImageFileFields& fields, std::uint32_t typeCode) {
-  const bool holdsPitch =
-      (fields.headerFlags & kFlagPitch) != 0 && (fields.headerFlags & kFlagLinearSize) == 0;
-  if (!holdsPitch) return fields.linearSize;
+  if ((fields.headerFlags & kFlagLinearSize) != 0) return fields.linearSize;
   std::uint64_t units;  // 4 x 4 blocks or pixels
   std::uint64_t bytesPerUnit;
   if (isDxt(typeCode)) {

@@ -15,6 +15,13 @@
 //
 // Note that the header holds height before width, where the archive holds
 // width before height.
+//
+// A file whose FourCC is "DX10" has a second header of 20 bytes at 128 (as
+// Direct3D 10's DDS_HEADER_DXT10), and its data begin at 148:
+//
+//   offset 128  dxgiFormat            offset 140  arraySize
+//   offset 132  resourceDimension     offset 144  miscFlags2
+//   offset 136  miscFlag
 #pragma once
 
 #include <cstddef>
@@ -49,6 +56,14 @@ inline constexpr std::uint64_t kCapsOffset = 108;
 inline constexpr std::uint64_t kDataOffset = kHeaderSize;
 static_assert(kCapsOffset + 4 + 16 == kHeaderSize);
 
+inline constexpr std::size_t kDx10HeaderSize = 20;
+inline constexpr std::uint64_t kDxgiFormatOffset = kHeaderSize;
+inline constexpr std::uint64_t kResourceDimensionOffset = kHeaderSize + 4;
+inline constexpr std::uint64_t kMiscFlagOffset = kHeaderSize + 8;
+inline constexpr std::uint64_t kArraySizeOffset = kHeaderSize + 12;
+inline constexpr std::uint64_t kDx10DataOffset = kHeaderSize + kDx10HeaderSize;
+static_assert(kDx10DataOffset == 148);
+
 inline constexpr std::uint32_t kMagic = 0x20534444;  // "DDS "
 inline constexpr std::uint32_t kHeaderSizeValue = 124;
 
@@ -69,6 +84,21 @@ inline constexpr std::uint32_t kPixelRgb = 0x40;
 inline constexpr std::uint32_t kPixelRgbAlpha = 0x41;  // RGB with alpha pixels
 
 inline constexpr std::uint32_t kCapsTexture = 0x1000;
+
+inline constexpr std::uint32_t kFourCCDx10 = 0x30315844;  // "DX10"
+
+// The DXGI formats whose data are those of one of the archive's types.
+namespace DxgiFormat {
+inline constexpr std::uint32_t kBc1Typeless = 70, kBc1Unorm = 71, kBc1UnormSrgb = 72;
+inline constexpr std::uint32_t kBc2Typeless = 73, kBc2Unorm = 74, kBc2UnormSrgb = 75;
+inline constexpr std::uint32_t kBc3Typeless = 76, kBc3Unorm = 77, kBc3UnormSrgb = 78;
+inline constexpr std::uint32_t kB5G6R5Unorm = 85;
+inline constexpr std::uint32_t kB8G8R8A8Unorm = 87, kB8G8R8A8Typeless = 90, kB8G8R8A8UnormSrgb = 91;
+}  // namespace DxgiFormat
+
+inline constexpr std::uint32_t kResourceDimensionUnknown = 0;
+inline constexpr std::uint32_t kResourceDimensionTexture2D = 3;
+inline constexpr std::uint32_t kMiscTextureCube = 0x4;
 
 // The three 128-byte headers every image file starts from, one per family of
 // pixel formats.
@@ -102,6 +132,14 @@ struct ImageFileFields {
   std::uint32_t greenMask = 0;
   std::uint32_t blueMask = 0;
   std::uint32_t alphaMask = 0;
+  // The DX10 header's, where the FourCC is "DX10".
+  std::uint32_t dxgiFormat = 0;
+  std::uint32_t resourceDimension = 0;
+  std::uint32_t miscFlag = 0;
+  std::uint32_t arraySize = 0;
+
+  // Where the image data begin: after the DX10 header when there is one.
+  std::uint64_t dataOffset() const;
 };
 
 ImageFileFields readImageFileFields(const File& imageFile);
@@ -110,16 +148,20 @@ ImageFileFields readImageFileFields(const File& imageFile);
 // for DXT1, DXT3 and DXT5, else the pixel format flags compared as a whole
 // (0x41 8.8.8.8 ARGB, 0x40 5.6.5 RGB); nothing for any other format.
 //
+// A "DX10" file is taken when its DXGI format holds the data of one of
+// those (BC1 to BC3, linear, sRGB or typeless; B8G8R8A8; B5G6R5) and it is
+// one plain 2D texture: dimension 2D or left 0, one array element or 0, no
+// cube map. B8G8R8X8 is not taken: its fourth byte is no alpha.
+//
 // Texture tools also save 24-bit RGB and 32-bit XRGB with flags 0x40, so an
 // uncompressed file whose bit count or masks contradict its format is refused
 // too; a zero field means "not given" and refuses nothing.
 std::optional<std::uint32_t> classifyImageFile(const ImageFileFields& fields);
 
-// How many data bytes the image holds. That is the linear size, except in the
-// files texture tools save with a row pitch there instead (pitch flag set,
-// linear-size flag clear): then it is the size of the top mipmap level,
-// computed from width, height and format. Nothing when that size does not fit
-// in 32 bits.
+// How many data bytes the image holds. That is the linear size when the
+// header flags say the field holds one; otherwise (a row pitch, or nothing
+// at all) it is the size of the top mipmap level, computed from width,
+// height and format. Nothing when that size does not fit in 32 bits.
 std::optional<std::uint32_t> imageDataSize(const ImageFileFields& fields, std::uint32_t typeCode);
 
 }  // namespace formats::dds

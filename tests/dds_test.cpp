@@ -138,6 +138,52 @@ TEST(ImageFileClassify, FourCCFirstThenWholeFlags) {
   }
 }
 
+// Files with a DX10 header are taken for the DXGI formats whose data are
+// those of an archive type, as one plain 2D texture.
+TEST(ImageFileClassify, Dx10FormatsOfTheFiveTypes) {
+  constexpr std::uint32_t k2D = 3;
+  const struct {
+    std::uint32_t format, dimension, miscFlag, arraySize;
+    std::optional<std::uint32_t> typeCode;
+  } cases[] = {
+      {70, k2D, 0, 1, 0x31545844},  // BC1 typeless
+      {71, k2D, 0, 1, 0x31545844},
+      {72, k2D, 0, 1, 0x31545844},  // BC1 sRGB
+      {73, k2D, 0, 1, 0x33545844},
+      {75, k2D, 0, 1, 0x33545844},
+      {76, k2D, 0, 1, 0x35545844},
+      {78, k2D, 0, 1, 0x35545844},
+      {87, k2D, 0, 1, 21},  // B8G8R8A8
+      {90, k2D, 0, 1, 21},
+      {91, k2D, 0, 1, 21},
+      {85, k2D, 0, 1, 23},              // B5G6R5
+      {71, 0, 0, 0, 0x31545844},        // dimension and array size left 0
+      {88, k2D, 0, 1, std::nullopt},    // B8G8R8X8: no alpha
+      {28, k2D, 0, 1, std::nullopt},    // R8G8B8A8
+      {79, k2D, 0, 1, std::nullopt},    // BC4 typeless
+      {80, k2D, 0, 1, std::nullopt},    // BC4
+      {98, k2D, 0, 1, std::nullopt},    // BC7
+      {86, k2D, 0, 1, std::nullopt},    // B5G5R5A1
+      {115, k2D, 0, 1, std::nullopt},   // B4G4R4A4
+      {71, 4, 0, 1, std::nullopt},      // a 3D texture
+      {71, 2, 0, 1, std::nullopt},      // a 1D texture
+      {71, k2D, 0, 6, std::nullopt},    // an array
+      {71, k2D, 0x4, 1, std::nullopt},  // a cube map
+  };
+  for (const auto& c : cases) {
+    ImageFileFields fields;
+    fields.fourCC = 0x30315844;  // "DX10"
+    fields.pixelFormatFlags = 0x4;
+    fields.dxgiFormat = c.format;
+    fields.resourceDimension = c.dimension;
+    fields.miscFlag = c.miscFlag;
+    fields.arraySize = c.arraySize;
+    EXPECT_EQ(formats::dds::classifyImageFile(fields), c.typeCode)
+        << c.format << " " << c.dimension << " " << c.miscFlag << " " << c.arraySize;
+    EXPECT_EQ(fields.dataOffset(), 148u);
+  }
+}
+
 TEST(ImageFileClassify, UncompressedFieldsThatContradictTheFlagsAreRefused) {
   const struct {
     std::uint32_t flags, bits, red, green, blue, alpha;
@@ -168,7 +214,7 @@ TEST(ImageFileClassify, UncompressedFieldsThatContradictTheFlagsAreRefused) {
   }
 }
 
-TEST(ImageFileDataSize, LinearSizeUnlessTheFlagsSayPitch) {
+TEST(ImageFileDataSize, LinearSizeOnlyWhereTheFlagsSaySo) {
   constexpr std::uint32_t kPitchFlags = 0x100F;    // caps, height, width, pitch, pixel format
   constexpr std::uint32_t kLinearFlags = 0x81007;  // as the converter writes it
   const struct {
@@ -176,7 +222,8 @@ TEST(ImageFileDataSize, LinearSizeUnlessTheFlagsSayPitch) {
     std::optional<std::uint32_t> dataSize;
   } cases[] = {
       {kLinearFlags, 21, 64, 32, 8192, 8192},
-      {0, 21, 64, 32, 77, 77},                     // no flags: the field as it is
+      {0, 21, 64, 32, 77, 8192},                   // no flags: as for a pitch
+      {0, 0x31545844, 4, 4, 0, 8},                 // not a size of 0
       {kLinearFlags | 0x8, 21, 64, 32, 256, 256},  // both bits: linear size wins
       {kPitchFlags, 21, 64, 32, 256, 8192},
       {kPitchFlags, 23, 64, 32, 128, 4096},

@@ -43,7 +43,13 @@ struct Dds {
   std::string fourCC = std::string(4, '\0');
   std::uint32_t bits = 0, red = 0, green = 0, blue = 0, alpha = 0;
   std::string data;
+  std::string dx10 = "";  // the DX10 header, for FourCC "DX10"
 };
+
+// A DX10 header: DXGI format, resource dimension, misc flag, array size.
+std::string dx10Header(std::uint32_t format, std::uint32_t dimension, std::uint32_t arraySize) {
+  return Bytes().u32(format).u32(dimension).u32(0).u32(arraySize).u32(0);
+}
 
 std::string ddsBytes(const Dds& d) {
   return Bytes()
@@ -64,6 +70,7 @@ std::string ddsBytes(const Dds& d) {
       .u32(d.alpha)
       .u32(0x1000)
       .fill(16, '\0')
+      .raw(d.dx10)
       .raw(d.data)
       .str();
 }
@@ -239,13 +246,14 @@ std::vector<Case> cases() {
        oneImageReport(""),
        {{"units(new).spr", oneImageArchive(Bytes().header(0x33545844, 0, 0, 4, 4, 16), ramp(16))}}},
 
-      {"bytes the image file lacks are zeros",
+      {"a file cut inside its data is refused",
        oneImage(Bytes().header(0x33545844, 0, 0, 4, 4, 16),
                 dxtFileHeader("DXT3", 4, 4, 16) + "12345"),
        {"units.rep"},
-       oneImageReport(""),
-       {{"units(new).spr", oneImageArchive(Bytes().header(0x33545844, 0, 0, 4, 4, 16),
-                                           "12345" + std::string(11, '\0'))}}},
+       start("units", 1) +
+           "Section 1 : 1 Images\r\n \r\nCouldnt convert image units-1-1.dds\r\n"
+           "Reason: The file ends before its image data do. Please save it again\r\n \r\n" +
+           kAborted},
 
       {"a section of no images",
        {{"units.rep", Bytes().u32(2).u32(1).header(21, 1, 1, 1, 1, 4).u32(0)},
@@ -295,6 +303,22 @@ std::vector<Case> cases() {
        {"units.rep"},
        oneImageReport(""),
        {{"units(new).spr", oneImageArchive(Bytes().header(21, 0, 0, 64, 32, 8192), ramp(8192))}}},
+
+      // As DirectXTex writes them: BC1 in sRGB, with a linear size; and
+      // B8G8R8A8 with a pitch and the dimension and array size left 0.
+      {"a DX10 file of BC1 sRGB",
+       oneImage(dxt1Index, ddsBytes({0x81007, 32, 64, 1024, 0x4, "DX10", 0, 0, 0, 0, 0, ramp(1024),
+                                     dx10Header(72, 3, 1)})),
+       {"units.rep"},
+       oneImageReport(""),
+       {{"units(new).spr", oneImageArchive(dxt1Index, ramp(1024))}}},
+      {"a DX10 file of B8G8R8A8 with a pitch",
+       oneImage(Bytes().header(21, 0, 0, 4, 2, 32),
+                ddsBytes({0x100F, 2, 4, 16, 0x4, "DX10", 0, 0, 0, 0, 0, ramp(32) + "mip",
+                          dx10Header(87, 0, 0)})),
+       {"units.rep"},
+       oneImageReport(""),
+       {{"units(new).spr", oneImageArchive(Bytes().header(21, 0, 0, 4, 2, 32), ramp(32))}}},
 
       {"24-bit RGB is refused",
        oneImage(Bytes().header(23, 0, 0, 4, 4, 32),
