@@ -191,7 +191,7 @@ HANDLE openNotThroughLink(const std::string& path, DWORD access, DWORD dispositi
   // Opened again as usual, so that it behaves as the file it is: from the
   // handle, not the name, which could meanwhile be another file's.
   found = Found::kFile;
-  const HANDLE reopened = ::ReOpenFile(handle, access, kShareAll, FILE_ATTRIBUTE_NORMAL);
+  const HANDLE reopened = ::ReOpenFile(handle, access, kShareAll, 0);
   ::CloseHandle(handle);
   return reopened;
 }
