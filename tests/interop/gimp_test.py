@@ -30,6 +30,7 @@ GIMP = shutil.which("gimp-console")
 NONE, BC1, BC2, BC3, BC3N, BC4, BC5, RXGB, AEXP, YCOCG, YCOCG_SCALED = range(11)
 # Its format numbers, which its help text gives wrongly.
 DEFAULT, RGB8, RGBA8, BGR8, ABGR8, R5G6B5, RGBA4, RGB5A1, RGB10A2 = range(9)
+AEXP_FORMAT, YCOCG_FORMAT = 13, 14
 
 REFUSED = None
 # (what the export dialog calls it, compression, format, what a picture with
@@ -60,6 +61,10 @@ EXPORTS = [
     ("None, RGBA4", NONE, RGBA4, REFUSED, REFUSED, "4 bits a channel: no archive type"),
     ("None, RGB5A1", NONE, RGB5A1, REFUSED, REFUSED, "5.5.5.1: no archive type"),
     ("None, RGB10A2", NONE, RGB10A2, REFUSED, REFUSED, "10.10.10.2: no archive type"),
+    ("None, AExp", NONE, AEXP_FORMAT, ARGB, ARGB,
+     "marked 8.8.8.8 ARGB, so taken: the game shows wrong colours"),
+    ("None, YCoCg", NONE, YCOCG_FORMAT, ARGB, ARGB,
+     "marked 8.8.8.8 ARGB, so taken: the game shows wrong colours"),
 ]
 
 EXPORT_PROCEDURE = """
