@@ -114,10 +114,11 @@ Tally extractArchive(Report& report, const RunNames& names,
   }
   if (run.walk.stopped()) report::printWalkStopped(report, run.walk.fileSize());
   run.index.flush();
-  const bool wasWritable = indexFile.isWritable();
-  const bool closed = indexFile.close();
-  // An index that opened but failed later (a full disk) is told once, here.
-  if (wasWritable && (run.index.failed() || !closed)) reportUnwritten(run, indexName);
+  // An index that opened but failed later (a full disk, or a write lost on
+  // closing) is told once, here.
+  if (indexFile.isWritable() && (run.index.failed() || !indexFile.close())) {
+    reportUnwritten(run, indexName);
+  }
   return {run.total, run.unwrittenFiles};
 }
 

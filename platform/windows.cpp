@@ -95,18 +95,6 @@ std::wstring toWide(std::string_view text) {
 
 }  // namespace windows
 
-namespace {
-
-std::wstring wide(std::string_view text) {
-  return windows::toWide(text);
-}
-
-std::string utf8(std::wstring_view text) {
-  return windows::toUtf8(text);
-}
-
-}  // namespace
-
 namespace windows {
 
 std::wstring extendedLengthPath(std::wstring_view path) {
@@ -131,7 +119,7 @@ namespace {
 // Every name handed to a file call of Windows, in the form it takes at any
 // length.
 std::wstring filePath(const std::string& path) {
-  return windows::extendedLengthPath(wide(path));
+  return windows::extendedLengthPath(windows::toWide(path));
 }
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -365,7 +353,7 @@ std::string firstArgument(int, char**) {
   int count = 0;
   LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (arguments == nullptr) return {};
-  std::string first = count > 1 ? utf8(arguments[1]) : std::string();
+  std::string first = count > 1 ? windows::toUtf8(arguments[1]) : std::string();
   ::LocalFree(arguments);
   return first;
 }
@@ -470,7 +458,7 @@ class WindowsConsole final : public Console {
   // page; anywhere else as the bytes themselves, each line ending in CR LF.
   void write(std::string_view bytes) override {
     if (outputIsConsole_) {
-      writeToConsole(output_, wide(bytes));
+      writeToConsole(output_, windows::toWide(bytes));
       return;
     }
     if (output_ == nullptr || output_ == INVALID_HANDLE_VALUE) return;

@@ -14,7 +14,7 @@ void Report::endLine() {
 
 void Report::keepUp() {
   if (!interactive_ || completeBytes_ == 0) return;
-  if (handedOver_ && std::chrono::steady_clock::now() - lastHandOver_ < kShowEvery) return;
+  if (lastHandOver_ && std::chrono::steady_clock::now() - *lastHandOver_ < kShowEvery) return;
   handOver(completeBytes_);
 }
 
@@ -30,10 +30,7 @@ void Report::handOver(std::size_t bytes) {
   console_.write(std::string_view(buffer_).substr(0, bytes));
   buffer_.erase(0, bytes);
   completeBytes_ = bytes < completeBytes_ ? completeBytes_ - bytes : 0;
-  if (interactive_) {
-    handedOver_ = true;
-    lastHandOver_ = std::chrono::steady_clock::now();
-  }
+  if (interactive_) lastHandOver_ = std::chrono::steady_clock::now();
 }
 
 void Report::pause() {

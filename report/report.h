@@ -12,6 +12,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,8 +53,7 @@ class Report {
 
   platform::Console& console_;
   const bool interactive_;
-  bool handedOver_ = false;
-  std::chrono::steady_clock::time_point lastHandOver_;
+  std::optional<std::chrono::steady_clock::time_point> lastHandOver_;  // none yet
   std::string buffer_;
   std::size_t completeBytes_ = 0;  // the buffer's complete lines end here
 };

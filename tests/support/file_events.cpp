@@ -59,16 +59,8 @@ mode_t modeOf(int flags, va_list& rest) {
 
 }  // namespace
 
-extern "C" int open(const char* path, int flags, ...) {
-  va_list rest;
-  va_start(rest, flags);
-  const mode_t mode = modeOf(flags, rest);
-  va_end(rest);
-  markOpen(path);
-  static const auto real = next<int (*)(const char*, int, ...)>("open");
-  return real(path, flags, mode);
-}
-
+// The programs are built with 64-bit file offsets, under which glibc's
+// open() is open64().
 extern "C" int open64(const char* path, int flags, ...) {
   va_list rest;
   va_start(rest, flags);
