@@ -22,6 +22,7 @@ enum class Outcome {
   kMissingFile,
   kUnconvertible,
   kCutFile,
+  kTooLarge,
   kWriteFailed,
   kIndexStopped
 };
@@ -85,10 +86,14 @@ Outcome rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   const formats::File imageFile = formats::File::openExisting(fileName);
   if (!imageFile.isOpen()) return Outcome::kMissingFile;
   const formats::dds::ImageFileFields fields = formats::dds::readImageFileFields(imageFile);
+  // Its DX10 header cut, a file's format cannot be told: it is a cut file.
+  if (fields.fourCC == formats::dds::kFourCCDx10 && imageFile.size() < fields.dataOffset()) {
+    return Outcome::kCutFile;
+  }
   const std::optional<std::uint32_t> typeCode = formats::dds::classifyImageFile(fields);
   if (!typeCode) return Outcome::kUnconvertible;
   const std::optional<std::uint32_t> dataSize = formats::dds::imageDataSize(fields, *typeCode);
-  if (!dataSize) return Outcome::kUnconvertible;
+  if (!dataSize) return Outcome::kTooLarge;
   // A file cut short (a crashed editor, a full disk) would come back padded
   // with zeros: a damaged texture.
   if (imageFile.size() < fields.dataOffset() + *dataSize) return Outcome::kCutFile;
@@ -181,6 +186,10 @@ void printEnding(Report& report, const RunNames& names, const Ending& ending,
     case Outcome::kCutFile:
       printUnconvertible(report, imageName(names, ending.section, ending.image),
                          "The file ends before its image data do. Please save it again");
+      break;
+    case Outcome::kTooLarge:
+      printUnconvertible(report, imageName(names, ending.section, ending.image),
+                         "The image is too large for an archive. Please save it smaller");
       break;
     case Outcome::kWriteFailed:
       report::blankLine(report);

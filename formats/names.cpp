@@ -11,36 +11,31 @@ DroppedPath splitDroppedPath(std::string_view argument) {
           std::string(argument.substr(lastSeparator + 1))};
 }
 
-namespace {
-
-// The length of the well-formed UTF-8 sequence at the start of `bytes`, or 1
-// when there is none (RFC 3629: no overlong forms, no surrogates, nothing
-// past U+10FFFF).
-std::size_t sequenceLength(std::string_view bytes) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+Utf8Character firstCharacter(std::string_view text) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char lead = byte(0);
-  std::size_t length = 1;
+  if (lead < 0x80) return {lead, 1};
+  std::size_t length = 0;
   unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
   if (lead >= 0xC2 && lead <= 0xDF) {
     length = 2;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
+    if (lead == 0xE0) low = 0xA0;  // no overlong forms; ED A0 to ED BF, surrogates, stay
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     length = 4;
     if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
+    if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
   }
-  if (length == 1 || bytes.size() < length) return 1;
-  if (byte(1) < low || byte(1) > high) return 1;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(k) < 0x80 || byte(k) > 0xBF) return 1;
+  constexpr Utf8Character kNone = {kReplacementCharacter, 1};
+  if (length == 0 || text.size() < length || byte(1) < low || byte(1) > high) return kNone;
+  std::uint32_t codePoint = lead & (0x7Fu >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(k) & 0xC0) != 0x80) return kNone;
+    codePoint = codePoint << 6 | (byte(k) & 0x3Fu);
   }
-  return length;
+  return {codePoint, length};
 }
-
-}  // namespace
 
 std::size_t lastCharactersStart(std::string_view name, std::size_t count) {
   if (count == 0) return name.size();
@@ -48,7 +43,7 @@ std::size_t lastCharactersStart(std::string_view name, std::size_t count) {
   // `count` of them are kept in a ring as the walk goes.
   std::vector<std::size_t> starts(count);
   std::size_t seen = 0;
-  for (std::size_t at = 0; at < name.size(); at += sequenceLength(name.substr(at))) {
+  for (std::size_t at = 0; at < name.size(); at += firstCharacter(name.substr(at)).length) {
     starts[seen++ % count] = at;
   }
   return seen < count ? 0 : starts[seen % count];

@@ -103,7 +103,8 @@ class Console {
   // Writes the bytes as they are; errors are ignored.
   virtual void write(std::string_view bytes) = 0;
   // Waits until a key is pressed; returns at once unless a person can both
-  // see the report and answer it (input and output both the terminal).
+  // see the report and answer it (input and output both the terminal, and
+  // the process in its foreground), and as soon as the terminal goes away.
   virtual void waitForKey() = 0;
   // True when the output goes to a terminal or a console window, where a
   // person watches the report as it comes.

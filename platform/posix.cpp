@@ -183,35 +183,39 @@ void installCleanupOnSignals() {
   }
 }
 
-bool waitReadable(int timeoutMs) {
+enum class Look { kNothing, kKey, kClosed };
+
+// Looks at the terminal for up to `timeoutMs`. A terminal that has hung up
+// reports input ready and then gives no bytes: that is no key, and no key
+// will ever come.
+Look lookForKey(int timeoutMs) {
   struct pollfd input {
     STDIN_FILENO, POLLIN, 0
   };
   const int ready = ::poll(&input, 1, timeoutMs);
-  return ready > 0 && (input.revents & POLLIN);
-}
-
-// True when the terminal has gone away and no key can ever come.
-bool inputClosed() {
-  struct pollfd input {
-    STDIN_FILENO, POLLIN, 0
-  };
-  return ::poll(&input, 1, 0) > 0 && (input.revents & (POLLHUP | POLLERR | POLLNVAL)) &&
-         !(input.revents & POLLIN);
-}
-
-bool readSomething() {
+  if (ready < 0) return errno == EINTR ? Look::kNothing : Look::kClosed;
+  if (ready == 0) return Look::kNothing;
+  if (input.revents & (POLLHUP | POLLERR | POLLNVAL)) return Look::kClosed;
   char bytes[64];
-  return ::read(STDIN_FILENO, bytes, sizeof bytes) > 0;
+  const ssize_t n = ::read(STDIN_FILENO, bytes, sizeof bytes);
+  if (n > 0) return Look::kKey;
+  return n < 0 && (errno == EINTR || errno == EAGAIN) ? Look::kNothing : Look::kClosed;
 }
 
 void waitForPress() {
   for (;;) {
-    if (waitReadable(kLookIntervalMs) && readSomething()) break;
-    if (inputClosed()) return;
+    const Look look = lookForKey(kLookIntervalMs);
+    if (look == Look::kClosed) return;
+    if (look == Look::kKey) break;
   }
-  while (waitReadable(kSequenceGatherMs) && readSomething()) {
+  while (lookForKey(kSequenceGatherMs) == Look::kKey) {
   }
+}
+
+// A background job that touched the terminal's settings would be stopped
+// until brought to the foreground, and none of its keys could come.
+bool inForeground() {
+  return ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
 }
 
 class TerminalPause {
@@ -278,7 +282,7 @@ class PosixConsole final : public Console {
   bool isInteractive() const override { return interactive_; }
 
   void waitForKey() override {
-    if (!canPause_) return;
+    if (!canPause_ || !inForeground()) return;
     TerminalPause pause;
     if (pause.active()) waitForPress();
   }

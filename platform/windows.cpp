@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <string>
 
+#include "formats/names.h"
 #include "platform/platform.h"
 #include "platform/windows_console.h"
 #include "platform/windows_paths.h"
@@ -39,30 +40,6 @@ void appendUtf8(std::string& out, std::uint32_t c) {
   }
 }
 
-// The code point of the sequence at `at`, and its length in `length`;
-// U+FFFD of length 1 for a byte that begins no well-formed sequence.
-std::uint32_t decodeAt(std::string_view text, std::size_t at, std::size_t& length) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  length = lead < 0x80                   ? 1
-           : lead >= 0xF0 && lead < 0xF5 ? 4
-           : lead >= 0xE0                ? 3
-           : lead >= 0xC2                ? 2
-                                         : 0;
-  if (length == 1) return lead;
-  static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  std::uint32_t c = length == 0 ? 0 : lead & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto next = at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0;
-    if ((next & 0xC0) != 0x80) length = 0;
-    c = c << 6 | (next & 0x3F);
-  }
-  if (length == 0 || c < kSmallest[length] || c > 0x10FFFF) {
-    length = 1;
-    return 0xFFFD;
-  }
-  return c;
-}
-
 }  // namespace
 
 std::string toUtf8(std::wstring_view text) {
@@ -82,7 +59,8 @@ std::wstring toWide(std::string_view text) {
   std::wstring out;
   out.reserve(text.size());
   for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
-    const std::uint32_t c = decodeAt(text, at, length);
+    const auto [c, size] = formats::firstCharacter(text.substr(at));
+    length = size;
     if (c < 0x10000) {
       out.push_back(static_cast<wchar_t>(c));
     } else {
@@ -177,10 +155,12 @@ HANDLE openNotThroughLink(const std::string& path, DWORD access, DWORD dispositi
     return INVALID_HANDLE_VALUE;
   }
   // Opened again as usual, so that it behaves as the file it is: from the
-  // handle, not the name, which could meanwhile be another file's.
-  found = Found::kFile;
+  // handle, not the name, which could meanwhile be another file's. One that
+  // cannot be (a cloud file that refuses writes) is as any file that cannot
+  // be opened so.
   const HANDLE reopened = ::ReOpenFile(handle, access, kShareAll, 0);
   ::CloseHandle(handle);
+  found = reopened == INVALID_HANDLE_VALUE ? Found::kNothing : Found::kFile;
   return reopened;
 }
 
@@ -324,10 +304,22 @@ void removeIfInterrupted(const std::string& path) {
   ::LeaveCriticalSection(cleanupLock());
 }
 
+namespace {
+
+// The folder of `path`, from its full path: "C:units(new).spr" lies in the
+// current folder of drive C, which need not be the current folder.
+std::string folderOf(const std::string& path) {
+  const std::string full = windows::toUtf8(filePath(path));
+  const bool made = full.starts_with("\\\\?\\");  // else Windows could not make it full
+  return full.substr(0, full.find_last_of(made ? "\\" : "\\/") + 1);
+}
+
+}  // namespace
+
 OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdPath) {
   // Before the file exists, so that no Ctrl-C can come between the two.
   installInterruptHandler();
-  const std::string folder = besidePath.substr(0, besidePath.find_last_of("\\/") + 1);
+  const std::string folder = folderOf(besidePath);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     const std::string path = folder + temporaryName(::GetCurrentProcessId(), attempt);
     // The interrupt handler waits for the lock, so it sees the file and its
@@ -390,19 +382,20 @@ bool isKeyPress(const INPUT_RECORD& record) {
   return key.uChar.UnicodeChar != 0 || !isModifierOrLock(key.wVirtualKeyCode);
 }
 
-bool takeKeyPress(HANDLE input) {
+ConsoleLook takeKeyPress(HANDLE input) {
   DWORD waiting = 0;
-  if (!::GetNumberOfConsoleInputEvents(input, &waiting) || waiting == 0) return false;
+  if (!::GetNumberOfConsoleInputEvents(input, &waiting)) return ConsoleLook::kGone;
   INPUT_RECORD records[64];
   bool pressed = false;
   while (waiting > 0) {
     DWORD got = 0;
     const DWORD want = std::min<DWORD>(waiting, 64);
-    if (!::ReadConsoleInputW(input, records, want, &got) || got == 0) break;
+    if (!::ReadConsoleInputW(input, records, want, &got)) return ConsoleLook::kGone;
+    if (got == 0) break;
     for (DWORD k = 0; k < got; ++k) pressed = pressed || isKeyPress(records[k]);
     waiting -= got;
   }
-  return pressed;
+  return pressed ? ConsoleLook::kKeyPress : ConsoleLook::kNothing;
 }
 
 // Waiting on the handle, rather than asking how many events there are, is
@@ -411,7 +404,13 @@ void waitForKeyOn(HANDLE input) {
   for (;;) {
     const DWORD woken = ::WaitForSingleObject(input, kLookIntervalMs);
     if (woken == WAIT_FAILED) return;  // no console left to wait on
-    if (woken == WAIT_OBJECT_0 && takeKeyPress(input)) break;
+    if (woken != WAIT_OBJECT_0) continue;
+    const ConsoleLook look = takeKeyPress(input);
+    if (look == ConsoleLook::kGone) return;
+    if (look == ConsoleLook::kKeyPress) break;
+    // A handle that stays signalled with nothing to read would otherwise
+    // be looked at again at once, without end.
+    ::Sleep(kLookIntervalMs);
   }
   ::FlushConsoleInputBuffer(input);  // what else was typed ends no other pause
 }

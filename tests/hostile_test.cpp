@@ -364,10 +364,12 @@ TEST_F(HostilePosix, AFailedCloseIsAFailedWrite) {
   }
 }
 
-// A rebuild stopped by a signal in the middle of copying a large image.
+// A rebuild stopped by a signal in the middle of copying a large image; also
+// when started with Ctrl-C ignored, as a script's background job is.
 TEST_F(HostilePosix, InterruptedRebuildLeavesNothingBehind) {
-  for (int signal : {SIGINT, SIGTERM}) {
-    SCOPED_TRACE(signal);
+  const struct { int ignored, signal; } cases[] = {{0, SIGINT}, {0, SIGTERM}, {SIGINT, SIGTERM}};
+  for (const auto [ignored, signal] : cases) {
+    SCOPED_TRACE(std::to_string(ignored) + " ignored, " + std::to_string(signal) + " sent");
     TempDir dir;
     writeFile(dir.file("units.rep"), Bytes().u32(1).u32(1).header(21, 0, 0, 8192, 8192, 1 << 28));
     writeFile(dir.file("units-1-1.dds"), testing_support::argbFileHeader(8192, 8192, 1u << 28));
@@ -377,6 +379,7 @@ TEST_F(HostilePosix, InterruptedRebuildLeavesNothingBehind) {
     const pid_t pid = ::fork();
     if (pid == 0) {
       if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
+      if (ignored != 0) ::signal(ignored, SIG_IGN);
       ::execl(ZERBOLT_PATH, ZERBOLT_PATH, "units.rep", static_cast<char*>(nullptr));
       ::_exit(127);
     }

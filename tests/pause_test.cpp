@@ -153,6 +153,33 @@ TEST_F(Pause, AnIgnoredHangupEndsNoRun) {
   EXPECT_EQ(run.exitStatus(), 0);
 }
 
+// The terminal closed during the final pause, with the hangup ignored: the
+// run ends, as no key can come.
+TEST_F(Pause, AClosedTerminalEndsThePause) {
+  TempDir dir;
+  writeFile(dir.file("units.rep"), testing_support::Bytes().u32(0));
+  const auto inherited = ::signal(SIGHUP, SIG_IGN);
+  TerminalRun run(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
+  ::signal(SIGHUP, inherited);
+  ASSERT_TRUE(run.waitForOutput("Done!"));
+  ASSERT_TRUE(run.stillWaitingAfter(200ms));  // in the pause, not just before it
+  run.hangUp();
+  EXPECT_FALSE(run.stillWaitingAfter(1s)) << "it waits on a terminal that is gone";
+  EXPECT_EQ(run.exitStatus(), 0);
+}
+
+// Started with "&" from a shell with job control: only the foreground may
+// pause, so the job is not stopped for touching the terminal.
+TEST_F(Pause, ABackgroundJobEndsWithoutAPause) {
+  TempDir dir;
+  writeFile(dir.file("units.rep"), testing_support::Bytes().u32(0));
+  TerminalRun run("/bin/sh",
+                  {"-c", "set -m; \"$0\" units.rep & wait $!; echo \"job ended $?\"", ZERBOLT_PATH},
+                  dir.path().string());
+  EXPECT_TRUE(run.waitForOutput("Done!"));
+  EXPECT_TRUE(run.waitForOutput("job ended 0")) << run.output();
+}
+
 // Typed at a prompt with the report sent to a file, a run has nothing on the
 // screen to answer: it does not wait.
 TEST_F(Pause, NoPauseWhenTheReportGoesToAFile) {

@@ -1,6 +1,7 @@
 // Zerbolt's rebuild, run as users run it, on indexes and image files built
 // here, against reports and archives written out by hand.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -12,9 +13,11 @@
 #include "support/files.h"
 #include "support/run.h"
 #include "support/run_case.h"
+#include "support/windows.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using testing_support::archiveStart;
 using testing_support::argbFileHeader;
 using testing_support::Bytes;
@@ -32,6 +35,8 @@ using testing_support::Files;
 constexpr const char* kAborted = "Zerbolt Aborted!\r\n";
 constexpr const char* kUnconvertibleReason =
     "Reason: Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or 8.8.8.8 ARGB\r\n";
+constexpr const char* kCutReason =
+    "Reason: The file ends before its image data do. Please save it again\r\n";
 
 // An image file as other tools may write it.
 struct Dds {
@@ -120,8 +125,9 @@ std::string oneImageArchive(const std::string& header, const std::string& data) 
   return archiveStart(1).u32(1).raw(header).raw(data);
 }
 
-std::string unconvertible(const std::string& image) {
-  return " \r\nCouldnt convert image " + image + "\r\n" + kUnconvertibleReason + " \r\n" + kAborted;
+std::string unconvertible(const std::string& image,
+                          const std::string& reason = kUnconvertibleReason) {
+  return " \r\nCouldnt convert image " + image + "\r\n" + reason + " \r\n" + kAborted;
 }
 
 std::vector<Case> cases() {
@@ -320,6 +326,26 @@ std::vector<Case> cases() {
        oneImageReport(""),
        {{"units(new).spr", oneImageArchive(Bytes().header(21, 0, 0, 4, 2, 32), ramp(32))}}},
 
+      {"a DX10 file cut inside its DX10 header",
+       oneImage(dxt1Index, ddsBytes({0x81007, 32, 64, 1024, 0x4, "DX10", 0, 0, 0, 0, 0, ""})),
+       {"units.rep"},
+       start("units", 1) + "Section 1 : 1 Images\r\n" + unconvertible("units-1-1.dds", kCutReason),
+       {}},
+      {"a DX10 file cut in its last 20 bytes of data",
+       oneImage(dxt1Index, ddsBytes({0x81007, 32, 64, 1024, 0x4, "DX10", 0, 0, 0, 0, 0,
+                                     ramp(1024 - 10), dx10Header(71, 3, 1)})),
+       {"units.rep"},
+       start("units", 1) + "Section 1 : 1 Images\r\n" + unconvertible("units-1-1.dds", kCutReason),
+       {}},
+      {"a DXT5 image too large for an archive",
+       oneImage(dxt1Index, ddsBytes({0x100F, 131072, 65536, 0, 0x4, "DXT5", 0, 0, 0, 0, 0, ""})),
+       {"units.rep"},
+       start("units", 1) + "Section 1 : 1 Images\r\n" +
+           unconvertible(
+               "units-1-1.dds",
+               "Reason: The image is too large for an archive. Please save it smaller\r\n"),
+       {}},
+
       {"24-bit RGB is refused",
        oneImage(Bytes().header(23, 0, 0, 4, 4, 32),
                 ddsBytes({0x0000100F, 4, 4, 12, 0x40, std::string(4, '\0'), 24, 0xFF0000, 0xFF00,
@@ -369,6 +395,23 @@ TEST(RebuildFailures, IndexCountsFarPastItsEndStop) {
   expected += std::string(" \r\n") + kAborted;
   EXPECT_EQ(result.output, expected);
   EXPECT_FALSE(std::filesystem::exists(dir.file("units(new).spr")));
+}
+
+// "C:units.rep" is in drive C's current folder, its root here, and the
+// current folder is on another volume: the new archive is made beside it.
+TEST(RebuildFailures, ADriveRelativeNameIsRebuiltBesideItsIndex) {
+  if (!testing_support::windowsProgramsDir()) GTEST_SKIP() << "drives are Windows'";
+  const auto driveC = testing_support::wineScratchRoot().parent_path();
+  const std::string base = "drive-relative-" + std::to_string(::getpid());
+  writeFile((driveC / (base + ".rep")).string(), Bytes().u32(1).u32(1).header(21, 1, 1, 1, 1, 4));
+  writeFile((driveC / (base + "-1-1.dds")).string(), argbFileHeader(1, 1, 4) + "ARGB");
+  char current[] = "/dev/shm/spritetest-XXXXXX";  // a volume of its own
+  ASSERT_NE(::mkdtemp(current), nullptr);
+  const auto result = runProgram(ZERBOLT_PATH, {"C:" + base + ".rep"}, current);
+  EXPECT_EQ(result.output, start("C:" + base, 1) + "Section 1 : 1 Images\r\n" + kDone);
+  for (const char* end : {".rep", "-1-1.dds", "(new).spr"}) fs::remove(driveC / (base + end));
+  EXPECT_TRUE(fs::is_empty(current));
+  fs::remove_all(current);
 }
 
 // Extracting an archive of known types and rebuilding it at once gives the

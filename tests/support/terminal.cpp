@@ -44,6 +44,11 @@ void TerminalRun::type(const std::string& keys) {
   EXPECT_EQ(::write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
 }
 
+void TerminalRun::hangUp() {
+  ::close(master_);
+  master_ = -1;
+}
+
 bool TerminalRun::waitForOutput(const std::string& text) {
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   while (output_.find(text) == std::string::npos) {
@@ -70,7 +75,7 @@ bool TerminalRun::stillWaitingAfter(std::chrono::milliseconds wait) {
 
 int TerminalRun::exitStatus() {
   for (int k = 0; k < 200 && running(); ++k) {
-    waitForOutput("\x01never\x01");  // drains output so the program cannot block
+    if (master_ >= 0) waitForOutput("\x01never\x01");  // drains output so the program cannot block
     if (running()) std::this_thread::sleep_for(50ms);
   }
   if (!exited_) return -1;

@@ -24,6 +24,8 @@ class TerminalRun {
   TerminalRun& operator=(const TerminalRun&) = delete;
 
   void type(const std::string& keys);
+  // Closes the terminal, as closing its window does.
+  void hangUp();
 
   // Reads the program's output until it holds `text`; false after 10 s.
   bool waitForOutput(const std::string& text);
