@@ -155,28 +155,32 @@ TEST_F(Pause, AnIgnoredHangupWaitsUntilTheTerminalCloses) {
   EXPECT_EQ(run.exitStatus(), 0);
 }
 
-// Started with "&" from a shell with job control: only the foreground may
-// pause, so the job is not stopped for touching the terminal.
-TEST_F(Pause, ABackgroundJobEndsWithoutAPause) {
-  TempDir dir;
-  writeFile(dir.file("units.rep"), testing_support::Bytes().u32(0));
-  TerminalRun run("/bin/sh",
-                  {"-c", "set -m; \"$0\" units.rep & wait $!; echo \"job ended $?\"", ZERBOLT_PATH},
-                  dir.path().string());
-  EXPECT_TRUE(run.waitForOutput("Done!"));
-  EXPECT_TRUE(run.waitForOutput("job ended 0")) << run.output();
-}
-
-// Typed at a prompt with the report sent to a file, a run has nothing on the
-// screen to answer: it does not wait.
-TEST_F(Pause, NoPauseWhenTheReportGoesToAFile) {
-  TempDir dir;
-  writeFile(dir.file("units.spr"), archiveWithTwoPauses());
-  TerminalRun run("/bin/sh", {"-c", "exec \"$0\" units.spr > log.txt", QUANDREL_PATH},
-                  dir.path().string());
-  ASSERT_FALSE(run.stillWaitingAfter(1s)) << "it waits for a key";
-  EXPECT_EQ(run.exitStatus(), 0);
-  EXPECT_TRUE(testing_support::readFile(dir.file("log.txt")).ends_with("Done!\r\n"));
+// Typed at a prompt with the report sent to a file, or started with "&"
+// from a shell with job control (only the foreground may touch the
+// terminal), a run has nobody to answer a pause: it does not wait.
+TEST_F(Pause, NoPauseWhereNobodyCanAnswer) {
+  const struct {
+    const char* what;
+    const char* command;
+    const char* log;  // where the report goes; "" for the terminal
+  } cases[] = {
+      {"the report in a file", "exec \"$0\" units.spr > log.txt", "log.txt"},
+      {"a background job", "set -m; \"$0\" units.spr & wait $!", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    writeFile(dir.file("units.spr"), archiveWithTwoPauses());
+    TerminalRun run("/bin/sh", {"-c", c.command, QUANDREL_PATH}, dir.path().string());
+    if (*c.log == '\0') {
+      EXPECT_TRUE(run.waitForOutput("Done!"));
+    }
+    ASSERT_FALSE(run.stillWaitingAfter(1s)) << "it waits for a key";
+    EXPECT_EQ(run.exitStatus(), 0);
+    if (*c.log != '\0') {
+      EXPECT_TRUE(testing_support::readFile(dir.file(c.log)).ends_with("Done!\r\n"));
+    }
+  }
 }
 
 TEST_F(Pause, TerminalSettingsComeBackWhenInterrupted) {
