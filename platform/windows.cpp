@@ -58,9 +58,9 @@ std::string toUtf8(std::wstring_view text) {
 std::wstring toWide(std::string_view text) {
   std::wstring out;
   out.reserve(text.size());
-  for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
-    const auto [c, size] = formats::firstCharacter(text.substr(at));
-    length = size;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto [c, length] = formats::firstCharacter(text.substr(at));
+    at += length;
     if (c < 0x10000) {
       out.push_back(static_cast<wchar_t>(c));
     } else {
