@@ -160,26 +160,19 @@ TEST_F(Pause, AnIgnoredHangupWaitsUntilTheTerminalCloses) {
 // terminal), a run has nobody to answer a pause: it does not wait.
 TEST_F(Pause, NoPauseWhereNobodyCanAnswer) {
   const struct {
-    const char* what;
     const char* command;
-    const char* log;  // where the report goes; "" for the terminal
-  } cases[] = {
-      {"the report in a file", "exec \"$0\" units.spr > log.txt", "log.txt"},
-      {"a background job", "set -m; \"$0\" units.spr & wait $!", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+    const char* log;  // where the report goes; empty for the terminal
+  } cases[] = {{"exec \"$0\" units.spr > log.txt", "log.txt"},
+               {"set -m; \"$0\" units.spr & wait $!", ""}};
+  for (const auto& [command, log] : cases) {
+    SCOPED_TRACE(command);
     TempDir dir;
     writeFile(dir.file("units.spr"), archiveWithTwoPauses());
-    TerminalRun run("/bin/sh", {"-c", c.command, QUANDREL_PATH}, dir.path().string());
-    if (*c.log == '\0') {
-      EXPECT_TRUE(run.waitForOutput("Done!"));
-    }
+    TerminalRun run("/bin/sh", {"-c", command, QUANDREL_PATH}, dir.path().string());
+    EXPECT_TRUE(*log != '\0' || run.waitForOutput("Done!"));
     ASSERT_FALSE(run.stillWaitingAfter(1s)) << "it waits for a key";
     EXPECT_EQ(run.exitStatus(), 0);
-    if (*c.log != '\0') {
-      EXPECT_TRUE(testing_support::readFile(dir.file(c.log)).ends_with("Done!\r\n"));
-    }
+    EXPECT_TRUE(*log == '\0' || testing_support::readFile(dir.file(log)).ends_with("Done!\r\n"));
   }
 }
 
