@@ -1,6 +1,5 @@
 #include "converter/rebuild.h"
 
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -20,9 +19,7 @@ enum class Outcome {
   kDone,
   kMissingIndex,
   kMissingFile,
-  kUnconvertible,
-  kCutFile,
-  kTooLarge,
+  kRefused,  // an image file the archive cannot hold
   kWriteFailed,
   kIndexStopped
 };
@@ -32,6 +29,7 @@ struct Ending {
   Outcome outcome = Outcome::kDone;
   std::uint32_t section = 0;
   std::uint32_t image = 0;
+  formats::dds::Refusal refusal = formats::dds::Refusal::kUnknownFormat;
 };
 
 struct Rebuild {
@@ -77,34 +75,25 @@ bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& im
                                       dataOffset, header.dataSize, 0);
 }
 
-Outcome rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
+Ending rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   run.report.keepUp();
   ImageHeader before;
-  if (!run.index.readHeader(before)) return Outcome::kIndexStopped;
+  if (!run.index.readHeader(before)) return {Outcome::kIndexStopped};
   const std::string fileName =
       formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
   const formats::File imageFile = formats::File::openExisting(fileName);
-  if (!imageFile.isOpen()) return Outcome::kMissingFile;
-  const formats::dds::ImageFileFields fields = formats::dds::readImageFileFields(imageFile);
-  // Its DX10 header cut, a file's format cannot be told: it is a cut file.
-  if (fields.fourCC == formats::dds::kFourCCDx10 && imageFile.size() < fields.dataOffset()) {
-    return Outcome::kCutFile;
-  }
-  const std::optional<std::uint32_t> typeCode = formats::dds::classifyImageFile(fields);
-  if (!typeCode) return Outcome::kUnconvertible;
-  const std::optional<std::uint32_t> dataSize = formats::dds::imageDataSize(fields, *typeCode);
-  if (!dataSize) return Outcome::kTooLarge;
-  // A file cut short (a crashed editor, a full disk) would come back padded
-  // with zeros: a damaged texture.
-  if (imageFile.size() < fields.dataOffset() + *dataSize) return Outcome::kCutFile;
-
-  const ImageHeader after{*typeCode,    before.RFWidth, before.RFHeight,
-                          fields.width, fields.height,  *dataSize};
+  if (!imageFile.isOpen()) return {Outcome::kMissingFile, section, image};
+  const formats::dds::Inspection inspected = formats::dds::inspectImageFile(imageFile);
+  if (!inspected.image) return {Outcome::kRefused, section, image, inspected.refusal};
+  const formats::dds::StoredImage& stored = *inspected.image;
+  const ImageHeader after{stored.typeCode, before.RFWidth, before.RFHeight,
+                          stored.width,    stored.height,  stored.dataSize};
   reportChanges(run, section, image, before, after);
   run.report.showBeforeCopying(after.dataSize);
-  const bool written = writeImage(run, after, imageFile, fields.dataOffset());
+  const bool written = writeImage(run, after, imageFile, stored.dataOffset);
   run.position += formats::kImageHeaderSize + after.dataSize;
-  return written ? Outcome::kDone : Outcome::kWriteFailed;
+  if (!written) return {Outcome::kWriteFailed};
+  return {};
 }
 
 Ending rebuildSection(Rebuild& run, std::uint32_t section) {
@@ -116,9 +105,8 @@ Ending rebuildSection(Rebuild& run, std::uint32_t section) {
                                     report::numberText(imageCount) + " Images");
   if (!written) return {Outcome::kWriteFailed};
   for (std::uint64_t image = 1; image <= imageCount; ++image) {
-    const auto number = static_cast<std::uint32_t>(image);
-    const Outcome outcome = rebuildImage(run, section, number);
-    if (outcome != Outcome::kDone) return {outcome, section, number};
+    const Ending ending = rebuildImage(run, section, static_cast<std::uint32_t>(image));
+    if (ending.outcome != Outcome::kDone) return ending;
   }
   return {};
 }
@@ -164,6 +152,18 @@ void printUnconvertible(Report& report, const std::string& fileName, std::string
   printAbort(report);
 }
 
+std::string_view refusalReason(formats::dds::Refusal refusal) {
+  switch (refusal) {
+    case formats::dds::Refusal::kCutShort:
+      return "The file ends before its image data do. Please save it again";
+    case formats::dds::Refusal::kTooLarge:
+      return "The image is too large for an archive. Please save it smaller";
+    case formats::dds::Refusal::kUnknownFormat:
+      break;
+  }
+  return "Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or 8.8.8.8 ARGB";
+}
+
 void printEnding(Report& report, const RunNames& names, const Ending& ending,
                  std::uint64_t indexSize) {
   switch (ending.outcome) {
@@ -178,18 +178,9 @@ void printEnding(Report& report, const RunNames& names, const Ending& ending,
       report::printMissingFileAbort(report, imageName(names, ending.section, ending.image),
                                     "Zerbolt");
       break;
-    case Outcome::kUnconvertible:
-      printUnconvertible(
-          report, imageName(names, ending.section, ending.image),
-          "Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or 8.8.8.8 ARGB");
-      break;
-    case Outcome::kCutFile:
+    case Outcome::kRefused:
       printUnconvertible(report, imageName(names, ending.section, ending.image),
-                         "The file ends before its image data do. Please save it again");
-      break;
-    case Outcome::kTooLarge:
-      printUnconvertible(report, imageName(names, ending.section, ending.image),
-                         "The image is too large for an archive. Please save it smaller");
+                         refusalReason(ending.refusal));
       break;
     case Outcome::kWriteFailed:
       report::blankLine(report);

@@ -147,4 +147,19 @@ std::optional<std::uint32_t> imageDataSize(const ImageFileFields& fields, std::u
   return static_cast<std::uint32_t>(units * bytesPerUnit);
 }
 
+Inspection inspectImageFile(const File& imageFile) {
+  const ImageFileFields fields = readImageFileFields(imageFile);
+  if (fields.fourCC == kFourCCDx10 && imageFile.size() < fields.dataOffset()) {
+    return {std::nullopt, Refusal::kCutShort};
+  }
+  const std::optional<std::uint32_t> typeCode = classifyImageFile(fields);
+  if (!typeCode) return {std::nullopt, Refusal::kUnknownFormat};
+  const std::optional<std::uint32_t> dataSize = imageDataSize(fields, *typeCode);
+  if (!dataSize) return {std::nullopt, Refusal::kTooLarge};
+  // A file cut short (a crashed editor, a full disk) would come back padded
+  // with zeros: a damaged texture.
+  if (imageFile.size() < fields.dataOffset() + *dataSize) return {std::nullopt, Refusal::kCutShort};
+  return {StoredImage{*typeCode, fields.width, fields.height, *dataSize, fields.dataOffset()}};
+}
+
 }  // namespace formats::dds

@@ -16,6 +16,18 @@
 // Note that the header holds height before width, where the archive holds
 // width before height.
 //
+// Whether the rebuild can store an image file is decided in one place,
+// inspectImageFile(), which checks in this order and gives the first reason
+// that holds:
+//
+//   1. the FourCC is "DX10" and the file ends inside the DX10 header:
+//      cut short (its format cannot be told);
+//   2. the pixel format is none of the archive's five (classifyImageFile):
+//      of unknown format; so is a file too short to hold the fields it is
+//      read for, as they read as zeros;
+//   3. the data size (imageDataSize) does not fit in 32 bits: too large;
+//   4. the file ends before its data do: cut short.
+//
 // A file whose FourCC is "DX10" has a second header of 20 bytes at 128 (as
 // Direct3D 10's DDS_HEADER_DXT10), and its data begin at 148:
 //
@@ -157,6 +169,27 @@ ImageFileFields readImageFileFields(const File& imageFile);
 // uncompressed file whose bit count or masks contradict its format is refused
 // too; a zero field means "not given" and refuses nothing.
 std::optional<std::uint32_t> classifyImageFile(const ImageFileFields& fields);
+
+// Why an image file cannot go into an archive.
+enum class Refusal { kUnknownFormat, kCutShort, kTooLarge };
+
+// What the rebuild stores of an image file: the header fields the file
+// gives, and where its data begin.
+struct StoredImage {
+  std::uint32_t typeCode = 0;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint32_t dataSize = 0;
+  std::uint64_t dataOffset = 0;
+};
+
+struct Inspection {
+  std::optional<StoredImage> image;           // when the file can be stored
+  Refusal refusal = Refusal::kUnknownFormat;  // why not, when it cannot
+};
+
+// Looks at an image file in the order above.
+Inspection inspectImageFile(const File& imageFile);
 
 // How many data bytes the image holds. That is the linear size when the
 // header flags say the field holds one; otherwise (a row pitch, or nothing

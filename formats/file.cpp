@@ -7,10 +7,6 @@
 
 namespace formats {
 
-File File::open(const std::string& path) {
-  return adopt(platform::openFile(path));
-}
-
 File File::openOutput(const std::string& path) {
   return adopt(platform::openOutputFile(path));
 }

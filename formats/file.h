@@ -1,6 +1,6 @@
-// A file addressed by absolute byte offsets, opened by the one rule both tools
-// follow: read and write, created empty when missing, read-only when it can be
-// neither updated nor created, never truncated.
+// A file addressed by absolute byte offsets, opened in one of two ways: a file
+// the run writes (openOutput) or one it reads (openExisting). Neither ever
+// truncates a file.
 //
 // Reads never fail loudly: bytes past the end read as zeros, and a file that
 // could not be opened leaves the reader's buffer as it was. Writes report
@@ -26,11 +26,12 @@ namespace formats {
 class File {
  public:
   File() = default;  // a file that failed to open
-  static File open(const std::string& path);
-  // As open(), for a file the run writes: never through a link, which counts
-  // as a file that could not be opened.
+  // A file the run writes: read and write, created empty when missing,
+  // read-only when it can be neither updated nor created; never through a
+  // link, which counts as a file that could not be opened.
   static File openOutput(const std::string& path);
-  // As open(), but never creates a file: not open when there is none to read.
+  // A file the run reads: never created, not open when there is none to
+  // read; read through a link.
   static File openExisting(const std::string& path);
   // Takes charge of a file the platform opened.
   static File adopt(platform::OpenedFile opened);

@@ -2,8 +2,12 @@
 // byte offsets, the standard output, and a pause that waits for a key.
 //
 // Everything that differs between operating systems lives behind these
-// declarations; each system has one implementation file (posix.cpp, ...),
-// and the rest of the code never asks which one it runs on.
+// declarations, and the rest of the code never asks which one it runs on.
+// Each system implements them in one file per concern: posix_files.cpp,
+// posix_signals.cpp, posix_console.cpp, posix_startup.cpp; windows_files.cpp,
+// windows_interrupt.cpp, windows_console.cpp, windows_command_line.cpp, with
+// the names carried between UTF-8 and UTF-16 in windows_text.cpp and
+// windows_paths.cpp.
 #pragma once
 
 #include <cstddef>
@@ -23,27 +27,22 @@ struct OpenedFile {
   std::uint64_t size = 0;  // the file's length when it was opened
 };
 
-// Opens `path` the one way every file of these tools is opened: for reading
-// and writing as raw bytes, created empty when missing, never truncated; for
-// reading only when it can be neither updated nor created. Anything that is
-// not a regular file (a directory, a pipe, a device) counts as not opened, so
-// that a dropped folder or /dev/zero cannot hang or flood a run. A link
-// (symbolic link, junction) under the name is read through when it leads to
-// a file, but nothing is ever created through one: a dangling link counts as
-// not opened.
-OpenedFile openFile(const std::string& path);
-
-// Opens `path` as openFile does for a file the run writes, never through a
-// link: a link under the name, whatever it leads to, counts as not opened,
-// so that a planted link cannot send the run's bytes to a file elsewhere.
-// The test for a link is part of the open itself, leaving no moment in which
-// the name could be swapped for one.
+// Opens `path` for a file the run writes: for reading and writing as raw
+// bytes, created empty when missing, never truncated; for reading only when
+// it can be neither updated nor created. Anything that is not a regular file
+// (a directory, a pipe, a device) counts as not opened, so that a dropped
+// folder or /dev/zero cannot hang or flood a run. Never through a link: a
+// link under the name (symbolic link, junction), whatever it leads to,
+// counts as not opened, so that a planted link cannot send the run's bytes
+// to a file elsewhere. The test for a link is part of the open itself,
+// leaving no moment in which the name could be swapped for one.
 OpenedFile openOutputFile(const std::string& path);
 
-// Opens `path` as openFile does when it names a file that can be opened for
-// reading, and never creates one: nothing is open when there is no such file.
-// It is the existence test and the open in one step, so that no other process
-// can slip a different file in between.
+// Opens `path`, for a file the run reads, when it names a regular file that
+// can be opened for reading (through a link that leads to one), for reading
+// and writing where it can be, and never creates one: nothing is open when
+// there is no such file. It is the existence test and the open in one step,
+// so that no other process can slip a different file in between.
 OpenedFile openExisting(const std::string& path);
 
 // Reads up to `size` bytes at `offset`; returns how many were read, fewer

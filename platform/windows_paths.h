@@ -15,11 +15,13 @@ namespace platform::windows {
 // Windows cannot make full.
 std::wstring extendedLengthPath(std::wstring_view path);
 
-// UTF-16 as Windows gives it to UTF-8 and back, exactly: a lone surrogate
-// (NTFS names may hold one) is carried as its own three-byte sequence
-// (WTF-8), where the system's conversion would put U+FFFD and so name
-// another file. Bytes that are no such sequence become U+FFFD.
-std::string toUtf8(std::wstring_view text);
-std::wstring toWide(std::string_view text);
+// The name of a UTF-8 `path` as every file call of Windows is handed it: in
+// UTF-16, in the form it takes at any length.
+std::wstring filePath(const std::string& path);
+
+// The folder of `path`, backslash included, from its full path:
+// "C:units(new).spr" lies in the current folder of drive C, which need not
+// be the current folder.
+std::string folderOf(const std::string& path);
 
 }  // namespace platform::windows

@@ -21,7 +21,7 @@ using testing_support::writeFile;
 
 File fileWith(const TempDir& dir, const std::string& bytes) {
   writeFile(dir.file("a.spr"), bytes);
-  return File::open(dir.file("a.spr"));
+  return File::openOutput(dir.file("a.spr"));
 }
 
 TEST(ArchiveFields, ReadsAtAbsoluteOffsets) {
@@ -49,7 +49,7 @@ TEST(ArchiveFields, HeaderCutAnywhereReadsZerosFromTheCut) {
 
 TEST(ArchiveFields, WritesExactBytes) {
   TempDir dir;
-  File file = File::open(dir.file("out.spr"));
+  File file = File::openOutput(dir.file("out.spr"));
   ASSERT_TRUE(formats::writeFloat32(file, 0, formats::kFormatVersion));
   ASSERT_TRUE(formats::writeU32(file, 4, 2));
   ASSERT_TRUE(formats::writeImageHeader(file, 8, {0x35545844, 128, 64, 128, 64, 8192}));

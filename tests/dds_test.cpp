@@ -28,8 +28,8 @@ class ImageFileWrite : public ::testing::Test {
   void writeOnly(const std::string& typeName, const ImageHeader& header,
                  const std::string& archiveData) {
     writeFile(dir_.file("a.spr"), "HEAD" + archiveData);
-    const File archive = File::open(dir_.file("a.spr"));
-    File image = File::open(dir_.file("a-1-1.dds"));
+    const File archive = File::openOutput(dir_.file("a.spr"));
+    File image = File::openOutput(dir_.file("a-1-1.dds"));
     EXPECT_TRUE(formats::dds::writeImageFile(image, templates_, typeName, header, archive, 4));
   }
 
@@ -104,7 +104,7 @@ TEST(ImageFileRead, ReadsTheFieldsAtTheirOffsets) {
                                    .u32(0x41)
                                    .raw("DXT5")
                                    .str());
-  const ImageFileFields fields = formats::dds::readImageFileFields(File::open(dir.file("a.dds")));
+  const ImageFileFields fields = formats::dds::readImageFileFields(File::openOutput(dir.file("a.dds")));
   EXPECT_EQ(fields.height, 32u);
   EXPECT_EQ(fields.width, 64u);
   EXPECT_EQ(fields.linearSize, 2048u);

@@ -19,7 +19,7 @@ using testing_support::writeFile;
 
 TEST(File, MissingFileIsCreatedEmpty) {
   TempDir dir;
-  formats::File file = formats::File::open(dir.file("new.spr"));
+  formats::File file = formats::File::openOutput(dir.file("new.spr"));
   EXPECT_TRUE(file.isOpen());
   EXPECT_TRUE(file.isWritable());
   EXPECT_EQ(file.size(), 0u);
@@ -30,7 +30,7 @@ TEST(File, ExistingFileIsNeverTruncated) {
   TempDir dir;
   writeFile(dir.file("a"), "abcdefgh");
   {
-    formats::File file = formats::File::open(dir.file("a"));
+    formats::File file = formats::File::openOutput(dir.file("a"));
     ASSERT_TRUE(file.write(2, "XY", 2));
   }
   EXPECT_EQ(readFile(dir.file("a")), "abXYefgh");
@@ -39,7 +39,7 @@ TEST(File, ExistingFileIsNeverTruncated) {
 TEST(File, ReadPastTheEndGivesZeros) {
   TempDir dir;
   writeFile(dir.file("a"), "abc");
-  const formats::File file = formats::File::open(dir.file("a"));
+  const formats::File file = formats::File::openOutput(dir.file("a"));
   // Every cut of a six-byte read that starts inside, at and past the end.
   for (std::uint64_t offset = 0; offset <= 5; ++offset) {
     char buffer[6];
@@ -92,7 +92,7 @@ TEST(File, FileThatCannotBeUpdatedIsOpenedForReading) {
   TempDir dir;
   ImmutableFile locked(dir.file("locked.spr"), "abcd");
   if (!locked.isImmutable()) GTEST_SKIP() << "this file system has no immutable files";
-  formats::File file = formats::File::open(dir.file("locked.spr"));
+  formats::File file = formats::File::openOutput(dir.file("locked.spr"));
   ASSERT_TRUE(file.isOpen());
   EXPECT_FALSE(file.isWritable());
   char bytes[4];
@@ -107,7 +107,7 @@ TEST(File, NonRegularFilesAreNotOpened) {
   std::filesystem::create_directory(dir.file("folder"));
   for (const std::string& path :
        {dir.path().string(), dir.file("fifo"), dir.file("folder"), std::string("/dev/zero")}) {
-    const formats::File file = formats::File::open(path);
+    const formats::File file = formats::File::openOutput(path);
     EXPECT_FALSE(file.isOpen()) << path;
     char buffer[2] = {'a', 'b'};
     file.read(0, buffer, 2);
@@ -117,7 +117,7 @@ TEST(File, NonRegularFilesAreNotOpened) {
 
 TEST(File, NothingIsCreatedWhereNoFileCanBe) {
   TempDir dir;
-  const formats::File file = formats::File::open(dir.file("no-such-dir/units.spr"));
+  const formats::File file = formats::File::openOutput(dir.file("no-such-dir/units.spr"));
   EXPECT_FALSE(file.isOpen());
   EXPECT_FALSE(std::filesystem::exists(dir.file("no-such-dir")));
 }
@@ -149,8 +149,8 @@ TEST(CopyRange, CopiesAcrossChunksAndZeroFillsWhatTheSourceLacks) {
     writeFile(dir.file("from"), source);
     writeFile(dir.file("to"), std::string(c.oldBytes, 'x'));
     {
-      const formats::File from = formats::File::open(dir.file("from"));
-      formats::File to = formats::File::open(dir.file("to"));
+      const formats::File from = formats::File::openOutput(dir.file("from"));
+      formats::File to = formats::File::openOutput(dir.file("to"));
       ASSERT_TRUE(formats::copyRange(from, 2, to, 1, c.size, to.size()));
     }
     const std::string to = readFile(dir.file("to"));
@@ -175,7 +175,7 @@ TEST(File, ReadsThroughTheWindowSeeTheFileAsItIs) {
   std::string content(600 << 10, '\0');
   for (std::size_t k = 0; k < content.size(); ++k) content[k] = static_cast<char>(k * 13 + k / 251);
   writeFile(dir.file("a"), content);
-  formats::File file = formats::File::open(dir.file("a"));
+  formats::File file = formats::File::openOutput(dir.file("a"));
   const struct Step {
     std::uint64_t offset;
     std::size_t size;
@@ -227,7 +227,7 @@ TEST(File, LinksAreReadThroughButNeverWrittenOrCreatedThrough) {
   const struct {
     const char* link;
     const char* to;
-    bool opened;  // by open() and openExisting(); openOutput() opens none
+    bool opened;  // by openExisting(); openOutput() opens none
   } cases[] = {
       {"to-file", "target", true},
       {"dangling", "missing", false},
@@ -239,8 +239,7 @@ TEST(File, LinksAreReadThroughButNeverWrittenOrCreatedThrough) {
     const char* name;
     Open open;
     bool followsLinks;
-  } opens[] = {{"open", &formats::File::open, true},
-               {"openExisting", &formats::File::openExisting, true},
+  } opens[] = {{"openExisting", &formats::File::openExisting, true},
                {"openOutput", &formats::File::openOutput, false}};
   for (const auto& c : cases) {
     std::filesystem::create_symlink(c.to, dir.file(c.link));

@@ -17,7 +17,7 @@ using testing_support::writeFile;
 TEST(IndexWriter, WritesCountsAndHeadersBackToBack) {
   TempDir dir;
   {
-    File file = File::open(dir.file("units.rep"));
+    File file = File::openOutput(dir.file("units.rep"));
     formats::IndexWriter index(file);
     index.writeSectionCount(2);
     index.writeImageCount(1);
@@ -43,7 +43,7 @@ TEST(IndexReader, ReadsBackWhatWasWrittenAndZerosPastTheCut) {
       Bytes().u32(1).u32(2).header(21, 1, 2, 3, 4, 5).header(23, 6, 7, 8, 9, 10);
   for (std::size_t length = 0; length <= full.size(); ++length) {
     writeFile(dir.file("units.rep"), full.substr(0, length));
-    const File file = File::open(dir.file("units.rep"));
+    const File file = File::openOutput(dir.file("units.rep"));
     formats::IndexReader index(file);
     const std::string padded = full.substr(0, length) + std::string(full.size() - length, '\0');
     std::uint32_t sections = 7, images = 7;
@@ -66,7 +66,7 @@ TEST(IndexReader, ReadsBackWhatWasWrittenAndZerosPastTheCut) {
 TEST(IndexReader, StopsAfterSixteenRecordsPastTheEnd) {
   TempDir dir;
   writeFile(dir.file("units.rep"), Bytes().u32(4294967295u));
-  const File file = File::open(dir.file("units.rep"));
+  const File file = File::openOutput(dir.file("units.rep"));
   formats::IndexReader index(file);
   std::uint32_t count = 7;
   ASSERT_TRUE(index.readSectionCount(count));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/windows_paths.h"
+#include "platform/windows_text.h"
 
 namespace {
 

@@ -1,0 +1,146 @@
+// Files on POSIX systems: regular files only, never created or written
+// through a link, read and written at absolute offsets.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "platform/posix_signals.h"
+
+namespace platform {
+namespace {
+
+bool isRegularFile(int fd, std::uint64_t& size) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  size = static_cast<std::uint64_t>(status.st_size);
+  return true;
+}
+
+// O_NONBLOCK keeps the open itself from waiting on a FIFO. Only regular files
+// are kept open, and on those it changes nothing, so it stays set.
+int openWith(const std::string& path, int flags) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Read and write with `writeFlags`, else read only with `readFlags`; a
+// regular file or nothing. `error` is why nothing was opened.
+OpenedFile openRegular(const std::string& path, int writeFlags, int readFlags, int& error) {
+  OpenedFile opened{openWith(path, O_RDWR | writeFlags), true};
+  if (opened.handle < 0) opened = {openWith(path, O_RDONLY | readFlags), false};
+  error = errno;
+  if (opened.handle < 0) return {};
+  const int fd = static_cast<int>(opened.handle);
+  if (!isRegularFile(fd, opened.size)) {
+    ::close(fd);
+    return {};
+  }
+  return opened;
+}
+
+}  // namespace
+
+OpenedFile openOutputFile(const std::string& path) {
+  int error = 0;
+  return openRegular(path, O_CREAT | O_NOFOLLOW, O_NOFOLLOW, error);
+}
+
+OpenedFile openExisting(const std::string& path) {
+  int error = 0;
+  return openRegular(path, 0, 0, error);
+}
+
+std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(static_cast<int>(file), buffer + done, size - done,
+                              static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(static_cast<int>(file), data + done, size - done,
+                               static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::uint64_t fileSize(FileHandle file) {
+  struct stat status {};
+  if (::fstat(static_cast<int>(file), &status) != 0) return 0;
+  return static_cast<std::uint64_t>(status.st_size);
+}
+
+bool closeFile(FileHandle file) {
+  // A file system that writes back late (NFS, a quota) tells of a lost
+  // write only here. EINTR leaves the descriptor closed on Linux: no retry.
+  return ::close(static_cast<int>(file)) == 0 || errno == EINTR;
+}
+
+void markSparse(FileHandle) {}  // every POSIX file system leaves holes unwritten
+
+std::uint64_t copyWithin(FileHandle from, std::uint64_t fromOffset, FileHandle to,
+                         std::uint64_t toOffset, std::uint64_t size) {
+  std::uint64_t done = 0;
+#ifdef __linux__
+  // At most 1 GiB a call, so that the count fits every size_t and ssize_t.
+  constexpr std::uint64_t kLargestCall = 1u << 30;
+  while (done < size) {
+    auto in = static_cast<off_t>(fromOffset + done);
+    auto out = static_cast<off_t>(toOffset + done);
+    const ssize_t n =
+        ::copy_file_range(static_cast<int>(from), &in, static_cast<int>(to), &out,
+                          static_cast<std::size_t>(std::min(size - done, kLargestCall)), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::uint64_t>(n);
+  }
+#else
+  (void)from, (void)fromOffset, (void)to, (void)toOffset, (void)size;
+#endif
+  return done;
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool removeFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdPath) {
+  const std::string folder = besidePath.substr(0, besidePath.rfind('/') + 1);
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = folder + temporaryName(::getpid(), attempt);
+    const posix::EndingSignalsHeld held;
+    const int fd = openWith(path, O_RDWR | O_CREAT | O_EXCL);
+    if (fd >= 0) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      removeIfInterrupted(path);
+      createdPath = path;
+      return {fd, true};
+    }
+    if (errno != EEXIST) break;
+  }
+  return {};
+}
+
+}  // namespace platform

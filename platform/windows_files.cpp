@@ -1,0 +1,204 @@
+// Files on Windows: opened by name in the form Windows takes at any length,
+// never created or written through a link, read and written at absolute
+// offsets.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/windows_interrupt.h"
+#include "platform/windows_paths.h"
+
+namespace platform {
+
+using windows::filePath;
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+FileHandle toHandle(HANDLE handle) {
+  return reinterpret_cast<FileHandle>(handle);
+}
+HANDLE fromHandle(FileHandle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+// Devices (CON, NUL, COM1, pipes) are no files to walk: only disk files count.
+HANDLE keepIfDiskFile(HANDLE handle) {
+  if (handle == INVALID_HANDLE_VALUE) return handle;
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
+}
+
+HANDLE openWith(const std::string& path, DWORD access, DWORD disposition,
+                DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+  return keepIfDiskFile(::CreateFileW(filePath(path).c_str(), access, kShareAll, nullptr,
+                                      disposition, flags, nullptr));
+}
+
+enum class Found { kFile, kLink, kOtherReparsePoint, kNothing };
+
+// A symbolic link or a junction is a name that stands for another. Other
+// reparse points (files kept in the cloud, deduplicated files) are files in
+// their own right.
+Found whatIsOpen(HANDLE handle) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info) ||
+      !(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return Found::kFile;
+  }
+  return IsReparseTagNameSurrogate(info.ReparseTag) ? Found::kLink : Found::kOtherReparsePoint;
+}
+
+// Opens the name itself, not what a link there leads to; a link is closed
+// again at once and only reported in `found`.
+HANDLE openNotThroughLink(const std::string& path, DWORD access, DWORD disposition, Found& found) {
+  const HANDLE handle =
+      openWith(path, access, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+  if (handle == INVALID_HANDLE_VALUE) {
+    found = Found::kNothing;
+    return handle;
+  }
+  found = whatIsOpen(handle);
+  if (found == Found::kFile) return handle;
+  if (found == Found::kLink) {
+    ::CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  // Opened again as usual, so that it behaves as the file it is: from the
+  // handle, not the name, which could meanwhile be another file's. One that
+  // cannot be (a cloud file that refuses writes) is as any file that cannot
+  // be opened so.
+  const HANDLE reopened = ::ReOpenFile(handle, access, kShareAll, 0);
+  ::CloseHandle(handle);
+  found = reopened == INVALID_HANDLE_VALUE ? Found::kNothing : Found::kFile;
+  return reopened;
+}
+
+OVERLAPPED at(std::uint64_t offset) {
+  OVERLAPPED position{};
+  position.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+  position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return position;
+}
+
+constexpr std::size_t kLargestIo = 1u << 30;
+
+OpenedFile opened(HANDLE handle, bool writable) {
+  if (handle == INVALID_HANDLE_VALUE) return {};
+  return {toHandle(handle), writable, fileSize(toHandle(handle))};
+}
+
+// Read and write by `disposition`, else read only; a disk file or nothing.
+OpenedFile openDiskFile(const std::string& path, DWORD disposition) {
+  HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, disposition);
+  if (handle != INVALID_HANDLE_VALUE) return opened(handle, true);
+  return opened(openWith(path, GENERIC_READ, OPEN_EXISTING), false);
+}
+
+}  // namespace
+
+// Read and write, created when missing, else read only; never through a link.
+OpenedFile openOutputFile(const std::string& path) {
+  Found found = Found::kNothing;
+  HANDLE handle = openNotThroughLink(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, found);
+  if (found == Found::kFile) return opened(handle, true);
+  if (found == Found::kLink) return {};
+  return opened(openNotThroughLink(path, GENERIC_READ, OPEN_EXISTING, found), false);
+}
+
+OpenedFile openExisting(const std::string& path) {
+  return openDiskFile(path, OPEN_EXISTING);
+}
+
+std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    OVERLAPPED position = at(offset + done);
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min(size - done, kLargestIo));
+    if (!::ReadFile(fromHandle(file), buffer + done, want, &got, &position) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    OVERLAPPED position = at(offset + done);
+    DWORD put = 0;
+    const DWORD want = static_cast<DWORD>(std::min(size - done, kLargestIo));
+    if (!::WriteFile(fromHandle(file), data + done, want, &put, &position) || put == 0) {
+      return false;
+    }
+    done += put;
+  }
+  return true;
+}
+
+std::uint64_t fileSize(FileHandle file) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(fromHandle(file), &size)) return 0;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+bool closeFile(FileHandle file) {
+  return ::CloseHandle(fromHandle(file)) != 0;
+}
+
+// NTFS allocates and zeroes a range left unwritten unless the file is
+// marked sparse before.
+void markSparse(FileHandle file) {
+  DWORD returned = 0;
+  ::DeviceIoControl(fromHandle(file), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+}
+
+// Windows has no call that copies a range between two files; the caller's
+// reads and writes do it.
+std::uint64_t copyWithin(FileHandle, std::uint64_t, FileHandle, std::uint64_t, std::uint64_t) {
+  return 0;
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  return ::MoveFileExW(filePath(from).c_str(), filePath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool removeFile(const std::string& path) {
+  return ::DeleteFileW(filePath(path).c_str()) != 0;
+}
+
+OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdPath) {
+  const std::string folder = windows::folderOf(besidePath);
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = folder + temporaryName(::GetCurrentProcessId(), attempt);
+    HANDLE handle;
+    DWORD error;
+    {
+      // Held off from before the file exists, so that no Ctrl-C falls
+      // between its creation and its name handed to the cleanup.
+      const windows::InterruptHeldOff held;
+      handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+      error = ::GetLastError();
+      if (handle != INVALID_HANDLE_VALUE) removeIfInterrupted(path);
+    }
+    if (handle != INVALID_HANDLE_VALUE) {
+      createdPath = path;
+      return {toHandle(handle), true};
+    }
+    if (error != ERROR_FILE_EXISTS) break;
+  }
+  return {};
+}
+
+}  // namespace platform
