@@ -72,15 +72,16 @@ bool extractSection(Extraction& run, std::uint32_t section) {
   std::uint32_t imageCount = 0;
   if (!run.walk.readImageCount(imageCount)) return false;
   run.index.writeImageCount(imageCount);
+  run.total += imageCount;
   report::blankLine(run.report);
   report::printLine(run.report, "Number of image(s) in section " + report::numberText(section) +
                                     ": " + report::numberText(imageCount));
+  if (run.walk.stopped()) return false;
   report::printTableHeader(run.report);
   bool walking = true;
   for (std::uint64_t image = 1; image <= imageCount && walking; ++image) {
     walking = extractImage(run, section, static_cast<std::uint32_t>(image));
   }
-  run.total += imageCount;
   return walking;
 }
 

@@ -34,6 +34,7 @@ bool countSection(Report& report, formats::ArchiveWalk& walk, std::uint32_t sect
   report::blankLine(report);
   report::printLine(report, "Number of image(s) in section " + report::numberText(section) + ": " +
                                 report::numberText(imageCount));
+  if (walk.stopped()) return false;
   report::printTableHeader(report);
   for (std::uint64_t image = 1; image <= imageCount; ++image) {
     report.keepUp();

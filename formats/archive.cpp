@@ -71,11 +71,20 @@ bool PastEndLimit::admit(std::uint64_t offset) {
   return !stopped_;
 }
 
+bool PastEndLimit::admitCount(std::uint32_t count, std::uint64_t firstOffset,
+                              std::uint64_t recordSize) {
+  const std::uint64_t room = fileSize_ > firstOffset ? fileSize_ - firstOffset : 0;
+  const std::uint64_t records = (room + recordSize - 1) / recordSize;
+  if (count > records + kAllowance) stopped_ = true;
+  return !stopped_;
+}
+
 ArchiveWalk::ArchiveWalk(const File& archive) : archive_(archive), limit_(archive.size()) {}
 
 bool ArchiveWalk::readSectionCount(std::uint32_t& count) {
   if (!limit_.admit(kSectionCountOffset)) return false;
   count = readU32(archive_, kSectionCountOffset);
+  limit_.admitCount(count, kFirstSectionOffset, 4);
   return true;
 }
 
@@ -83,6 +92,7 @@ bool ArchiveWalk::readImageCount(std::uint32_t& count) {
   if (!limit_.admit(position_)) return false;
   count = readU32(archive_, position_);
   position_ += 4;
+  limit_.admitCount(count, position_, kImageHeaderSize);
   return true;
 }
 

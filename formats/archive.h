@@ -68,10 +68,17 @@ bool writeFloat32(File& file, std::uint64_t offset, float value);
 std::string typeName(std::uint32_t typeCode);
 bool isKnownTypeName(std::string_view name);
 
-// Counts are not bounded by the format, so a damaged file can declare billions
-// of sections or images that are not there. Records (counts or headers) past
-// the end of a file read as zeros as usual, but only the first kAllowance of
-// them: the next one stops the walk, and so does every one after it.
+// Counts are not bounded by the format, so a damaged file, or a file that is
+// no archive at all, can declare billions of sections or images that are not
+// there. Two limits stop a walk at once:
+//  - a count whose records could not all begin before the end of the file,
+//    even at their smallest (4 bytes a section, 24 an image: a header with
+//    no data) and with kAllowance more past the end, stops the walk right
+//    after it is read;
+//  - records (counts or headers) past the end of a file read as zeros as
+//    usual, but only the first kAllowance of them: the next one stops the
+//    walk, and so does every one after it.
+// Neither changes the walk of a whole archive or of one cut near its end.
 class PastEndLimit {
  public:
   static constexpr int kAllowance = 16;
@@ -80,6 +87,11 @@ class PastEndLimit {
 
   // False when the record at `offset` is one past the allowance.
   bool admit(std::uint64_t offset);
+  // False when `count` records of at least `recordSize` bytes, the first at
+  // `firstOffset`, cannot all begin before the end of the file with the
+  // allowance: that is ceil((file size - firstOffset) / recordSize) + 16
+  // records, a file that ends before `firstOffset` holding none.
+  bool admitCount(std::uint32_t count, std::uint64_t firstOffset, std::uint64_t recordSize);
   bool stopped() const { return stopped_; }
   std::uint64_t fileSize() const { return fileSize_; }
 
@@ -96,6 +108,8 @@ class ArchiveWalk {
   explicit ArchiveWalk(const File& archive);
 
   // Each reads the next record; false when the walk has stopped instead.
+  // A count the rest of the file cannot hold is still read, and the walk
+  // has stopped after it: the caller shows the count, then the stop.
   bool readSectionCount(std::uint32_t& count);
   bool readImageCount(std::uint32_t& count);
   // Reads an image header and steps over its data.

@@ -54,6 +54,8 @@ class IndexReader {
   explicit IndexReader(const File& index) : index_(index), limit_(index.size()) {}
 
   // Each reads the next record; false when the reading has stopped instead.
+  // A count the rest of the file cannot hold is read, and stops the reading
+  // after it, as in the archive walk.
   bool readSectionCount(std::uint32_t& count);
   bool readImageCount(std::uint32_t& count);
   bool readHeader(ImageHeader& header);

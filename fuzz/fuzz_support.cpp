@@ -44,15 +44,24 @@ ReferenceWalk walkBytes(std::string_view bytes, std::uint64_t countOffset, bool 
     if (offset >= bytes.size() && ++pastEnd > 16) walk.stopped = true;
     return !walk.stopped;
   };
+  // A count whose smallest records could not all begin before the end, 16
+  // past it allowed, stops the walk after it.
+  const auto holds = [&](std::uint32_t count, std::uint64_t from, std::uint64_t recordSize) {
+    const std::uint64_t room = bytes.size() > from ? bytes.size() - from : 0;
+    if (count > (room + recordSize - 1) / recordSize + 16) walk.stopped = true;
+    return !walk.stopped;
+  };
   if (!admit(countOffset)) return walk;
   walk.sectionCount = u32At(bytes, countOffset);
   std::uint64_t position = countOffset + 4;
+  if (!holds(walk.sectionCount, position, 4)) return walk;
   for (std::uint64_t s = 1; s <= walk.sectionCount; ++s) {
     if (!admit(position)) return walk;
     const std::uint32_t count = u32At(bytes, position);
     position += 4;
     ++walk.sectionsWalked;
     walk.imageCounts.push_back(count);
+    if (!holds(count, position, 24)) return walk;
     for (std::uint64_t i = 1; i <= count; ++i) {
       if (!admit(position)) return walk;
       formats::ImageHeader h{u32At(bytes, position),      u32At(bytes, position + 4),

@@ -145,11 +145,36 @@ TEST(ArchiveWalk, SixteenRecordsPastTheEndReadAsZeros) {
 
 TEST(ArchiveWalk, StopsAtTheSeventeenthRecordPastTheEnd) {
   TempDir dir;
-  const File file = fileWith(dir, archiveStart(0xFFFFFFFF).u32(0xFFFFFFFF));
-  const std::vector<std::string> seen = walkAll(file);
-  ASSERT_EQ(seen.size(), 2u + 16u + 1u);
-  EXPECT_EQ(seen[1], "C4294967295");
-  EXPECT_EQ(seen.back(), "stop");
+  // 36 bytes, room for 18 sections; the image's data carry the walk past
+  // the end, where sections 2 to 17 read as empty.
+  const File file = fileWith(dir, archiveStart(18).u32(1).header(1, 0, 0, 0, 0, 0xFFFFFFFF));
+  std::vector<std::string> expected = {"S18", "C1", "H1@36"};
+  expected.insert(expected.end(), 16, "C0");
+  expected.push_back("stop");
+  EXPECT_EQ(walkAll(file), expected);
+}
+
+// A count is followed only as far as its records could begin before the end
+// of the file, at 4 bytes a section and 24 an image, and 16 past it.
+TEST(ArchiveWalk, StopsAtACountTheFileCannotHold) {
+  const auto counts = [](const char* first, int zeros) {
+    std::vector<std::string> seen = {first};
+    seen.insert(seen.end(), zeros, "C0");
+    return seen;
+  };
+  const struct {
+    std::string archive;
+    std::vector<std::string> seen;
+  } cases[] = {
+      {archiveStart(17).u32(0), counts("S17", 17)},  // 1 + 16 sections: all read
+      {archiveStart(18).u32(0), {"S18", "stop"}},    // one more: none
+      {archiveStart(18).u32(0).raw(std::string(1, '\0')), counts("S18", 18)},  // a second one begun
+      {archiveStart(1).u32(17), {"S1", "C17", "stop"}},  // 17 headers, none begun
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    EXPECT_EQ(walkAll(fileWith(dir, c.archive)), c.seen) << c.archive.size();
+  }
 }
 
 TEST(ArchiveWalk, PositionsDoNotWrapAt4GiB) {

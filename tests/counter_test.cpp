@@ -190,59 +190,60 @@ TEST_P(CounterRun, PrintsTheReportAndChangesNoFile) {
 INSTANTIATE_TEST_SUITE_P(Reports, CounterRun, ::testing::ValuesIn(cases()),
                          testing_support::caseName);
 
-// Counts that run far past the end are followed for 16 records, then the walk
-// stops with one line and the run closes as usual.
+// A section count the file could hold, but each section past its end is
+// read as 0 images: 16 such records are followed, the 17th stops the walk.
 TEST(CounterRun, CountsFarPastTheEndStop) {
   TempDir dir;
-  writeFile(dir.file("big.spr"), archiveStart(4294967295u).u32(0));
+  // 36 bytes: room for 7 sections, so 19 is within what the file may hold.
+  writeFile(dir.file("big.spr"), archiveStart(19).u32(1).header(0x31545844, 1, 1, 4, 4, 0));
   const auto result = runProgram(QUANDREL_PATH, {"big.spr"}, dir.path().string(), 5);
   ASSERT_FALSE(result.timedOut);
-  std::string expected =
-      "Quandrel - big.spr\r\n"
-      "Number of section(s) in big.spr: 4294967295\r\n";
-  // Section 1's count is in the file; sections 2 to 17 lie past its end.
-  for (int s = 1; s <= 17; ++s) {
+  std::string expected = std::string(
+                             "Quandrel - big.spr\r\n"
+                             "Number of section(s) in big.spr: 19\r\n"
+                             " \r\n"
+                             "Number of image(s) in section 1: 1\r\n") +
+                         kHeader + "1   1        1         4      4       0         DXT1\r\n";
+  // Section 2's count lies at the end itself, section 17's is the 16th past it.
+  for (int s = 2; s <= 17; ++s) {
     expected += " \r\nNumber of image(s) in section " + std::to_string(s) + ": 0\r\n";
     expected += kHeader;
   }
   expected +=
       " \r\n"
-      "***Error: The file ends at byte 12 before its counts do; stopped here.***\r\n"
+      "***Error: The file ends at byte 36 before its counts do; stopped here.***\r\n"
       " \r\n"
-      "0 image(s) in big.spr\r\n"
+      "1 image(s) in big.spr\r\n"
       " \r\n"
       "Done!\r\n";
   EXPECT_EQ(result.output, expected);
 }
 
-TEST(CounterRun, ImageCountFarPastTheEndStops) {
-  TempDir dir;
-  writeFile(dir.file("big.spr"), archiveStart(1).u32(4294967295u));
-  const auto result = runProgram(QUANDREL_PATH, {"big.spr"}, dir.path().string(), 5);
-  ASSERT_FALSE(result.timedOut);
-  std::string expected = std::string(
-                             "Quandrel - big.spr\r\n"
-                             "Number of section(s) in big.spr: 1\r\n"
-                             " \r\n"
-                             "Number of image(s) in section 1: 4294967295\r\n") +
-                         kHeader;
-  for (int i = 1; i <= 16; ++i) {
-    const std::string number = std::to_string(i);
-    expected += " \r\n***Error: Image 1-" + number +
-                " is an unknown format! Please report this to me ASAP!***\r\n"
-                "Press any key to continue counting.\r\n" +
-                number + std::string(4 - number.size(), ' ') +
-                "0        0         0      0       0         Unknown (0)\r\n"
-                " \r\n";
+// Counts that no file of this length can hold stop the walk as soon as they
+// are shown: a section count, and an image count whose 24-byte headers
+// cannot all begin before the end.
+TEST(CounterRun, CountsTheFileCannotHoldStopAtOnce) {
+  const std::string stop =
+      " \r\n***Error: The file ends at byte 12 before its counts do; stopped here.***\r\n \r\n";
+  const struct {
+    std::string archive;
+    std::string expected;
+  } cases[] = {
+      {archiveStart(18).u32(0),  // 12 bytes: at most 1 + 16 sections
+       "Quandrel - big.spr\r\nNumber of section(s) in big.spr: 18\r\n" + stop +
+           "0 image(s) in big.spr\r\n \r\nDone!\r\n"},
+      {archiveStart(1).u32(17),  // no header in the file: at most 16
+       "Quandrel - big.spr\r\nNumber of section(s) in big.spr: 1\r\n \r\n"
+       "Number of image(s) in section 1: 17\r\n" +
+           stop + "17 image(s) in big.spr\r\n \r\nDone!\r\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    writeFile(dir.file("big.spr"), c.archive);
+    const auto result = runProgram(QUANDREL_PATH, {"big.spr"}, dir.path().string(), 5);
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.output, c.expected);
   }
-  expected +=
-      " \r\n"
-      "***Error: The file ends at byte 12 before its counts do; stopped here.***\r\n"
-      " \r\n"
-      "-1 image(s) in big.spr\r\n"
-      " \r\n"
-      "Done!\r\n";
-  EXPECT_EQ(result.output, expected);
 }
 
 }  // namespace

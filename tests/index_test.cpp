@@ -65,12 +65,12 @@ TEST(IndexReader, ReadsBackWhatWasWrittenAndZerosPastTheCut) {
 
 TEST(IndexReader, StopsAfterSixteenRecordsPastTheEnd) {
   TempDir dir;
-  writeFile(dir.file("units.rep"), Bytes().u32(4294967295u));
+  writeFile(dir.file("units.rep"), Bytes().u32(16));
   const File file = File::openOutput(dir.file("units.rep"));
   formats::IndexReader index(file);
   std::uint32_t count = 7;
   ASSERT_TRUE(index.readSectionCount(count));
-  EXPECT_EQ(count, 4294967295u);
+  EXPECT_EQ(count, 16u);
   for (int k = 0; k < 16; ++k) {
     ASSERT_TRUE(index.readImageCount(count)) << k;
     EXPECT_EQ(count, 0u);
@@ -78,6 +78,17 @@ TEST(IndexReader, StopsAfterSixteenRecordsPastTheEnd) {
   EXPECT_FALSE(index.readImageCount(count));
   EXPECT_TRUE(index.stopped());
   EXPECT_EQ(index.fileSize(), 4u);
+}
+
+TEST(IndexReader, ACountItCannotHoldStopsTheReadingAtOnce) {
+  TempDir dir;
+  writeFile(dir.file("units.rep"), Bytes().u32(17));  // 16 sections past its end at most
+  const File file = File::openOutput(dir.file("units.rep"));
+  formats::IndexReader index(file);
+  std::uint32_t count = 0;
+  ASSERT_TRUE(index.readSectionCount(count));
+  EXPECT_EQ(count, 17u);
+  EXPECT_TRUE(index.stopped());
 }
 
 }  // namespace
