@@ -56,17 +56,19 @@ bool inForeground() {
 class TerminalPause {
  public:
   TerminalPause() {
+    const posix::SignalsHeld held(posix::kJobControlSignals);
     if (::tcgetattr(STDIN_FILENO, &saved_) != 0) return;
-    posix::restoreTerminalOnSignals(saved_);
     struct termios keys = saved_;
     keys.c_lflag &= ~(ICANON | ECHO);
     keys.c_cc[VMIN] = 0;
     keys.c_cc[VTIME] = 0;
+    posix::restoreTerminalOnSignals(saved_, keys);
     ::tcsetattr(STDIN_FILENO, TCSANOW, &keys);
     active_ = true;
   }
   ~TerminalPause() {
     if (!active_) return;
+    const posix::SignalsHeld held(posix::kJobControlSignals);
     ::tcflush(STDIN_FILENO, TCIFLUSH);  // what else was typed ends no other pause
     ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
     posix::terminalRestored();

@@ -130,7 +130,7 @@ OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdP
   const std::string folder = besidePath.substr(0, besidePath.rfind('/') + 1);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     const std::string path = folder + temporaryName(::getpid(), attempt);
-    const posix::EndingSignalsHeld held;
+    const posix::SignalsHeld held(posix::kEndingSignals);
     const int fd = openWith(path, O_RDWR | O_CREAT | O_EXCL);
     if (fd >= 0) {
       ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);

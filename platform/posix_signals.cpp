@@ -1,10 +1,12 @@
 // The cleanup on signals on POSIX systems: a signal that ends the process
 // first removes the temporary file and gives the terminal back as the run
-// found it.
+// found it; a stop gives the terminal back too, and a continuation in the
+// foreground takes it again for the pause.
 #include "platform/posix_signals.h"
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
 #include "platform/platform.h"
@@ -15,6 +17,7 @@ namespace {
 // A signal handler can reach nothing else, hence file scope.
 struct InterruptCleanup {
   struct termios savedTerminal;
+  struct termios pauseTerminal;
   volatile sig_atomic_t terminalChanged = 0;
   char temporaryPath[4096] = {};
   volatile sig_atomic_t hasTemporary = 0;
@@ -26,6 +29,66 @@ extern "C" void cleanUpAndDie(int signal) {
   if (gCleanup.hasTemporary) ::unlink(gCleanup.temporaryPath);
   ::signal(signal, SIG_DFL);
   ::raise(signal);
+}
+
+// Only the foreground may set the terminal: a job sent on in the background
+// (bg) leaves it to the shell, and takes it again when brought back (fg).
+bool inForeground() {
+  return ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
+}
+
+void catchStops();
+extern "C" void takeTerminalAgain(int);
+
+// The shell does not hand a stopped job's terminal settings back at fg: the
+// terminal is given back as the run found it before the stop, as the stop
+// itself would have done, and the pause's settings come back on SIGCONT.
+extern "C" void giveTerminalBackAndStop(int) {
+  const int savedErrno = errno;
+  if (gCleanup.terminalChanged && inForeground()) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &gCleanup.savedTerminal);
+  }
+  ::signal(SIGTSTP, SIG_DFL);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  ::sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+  ::raise(SIGTSTP);  // stopped here until continued
+  catchStops();
+  // Where nothing stopped (a process group no shell controls), the pause
+  // goes on at once.
+  takeTerminalAgain(SIGTSTP);
+  errno = savedErrno;
+}
+
+extern "C" void takeTerminalAgain(int) {
+  const int savedErrno = errno;
+  if (gCleanup.terminalChanged && inForeground()) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &gCleanup.pauseTerminal);
+  }
+  errno = savedErrno;
+}
+
+void catchStops() {
+  struct sigaction onStop {};
+  onStop.sa_handler = giveTerminalBackAndStop;
+  sigemptyset(&onStop.sa_mask);
+  ::sigaction(SIGTSTP, &onStop, nullptr);
+}
+
+// A stop the caller set to be ignored stays ignored, as Ctrl-Z then does
+// nothing.
+void installTerminalHandoverOnStops() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  struct sigaction inherited {};
+  if (::sigaction(SIGTSTP, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) return;
+  catchStops();
+  struct sigaction onContinue {};
+  onContinue.sa_handler = takeTerminalAgain;
+  sigemptyset(&onContinue.sa_mask);
+  ::sigaction(SIGCONT, &onContinue, nullptr);
 }
 
 // A signal the caller set to be ignored (nohup, a background job) stays
@@ -48,20 +111,22 @@ void installCleanupOnSignals() {
 
 namespace posix {
 
-EndingSignalsHeld::EndingSignalsHeld() {
-  sigset_t ending;
-  sigemptyset(&ending);
-  for (int signal : kEndingSignals) sigaddset(&ending, signal);
-  ::sigprocmask(SIG_BLOCK, &ending, &previous_);
+SignalsHeld::SignalsHeld(std::span<const int> signals) {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int signal : signals) sigaddset(&held, signal);
+  ::sigprocmask(SIG_BLOCK, &held, &previous_);
 }
 
-EndingSignalsHeld::~EndingSignalsHeld() {
+SignalsHeld::~SignalsHeld() {
   ::sigprocmask(SIG_SETMASK, &previous_, nullptr);
 }
 
-void restoreTerminalOnSignals(const termios& saved) {
+void restoreTerminalOnSignals(const termios& saved, const termios& pauseSettings) {
   installCleanupOnSignals();
+  installTerminalHandoverOnStops();
   gCleanup.savedTerminal = saved;
+  gCleanup.pauseTerminal = pauseSettings;
   gCleanup.terminalChanged = 1;
 }
 

@@ -19,7 +19,9 @@ namespace windows {
 
 constexpr DWORD kLookIntervalMs = 50;
 
-// Shift, Ctrl, Alt and the lock keys pressed alone end no pause.
+// Shift, Ctrl, Alt, the lock keys, the Windows keys and the menu key pressed
+// alone end no pause: the Windows key opens the Start menu, and Win+Shift+S
+// takes a picture of the report.
 bool isModifierOrLock(WORD key) {
   switch (key) {
     case VK_SHIFT:
@@ -34,6 +36,9 @@ bool isModifierOrLock(WORD key) {
     case VK_CAPITAL:
     case VK_NUMLOCK:
     case VK_SCROLL:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_APPS:
       return true;
     default:
       return false;

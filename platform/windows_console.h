@@ -7,7 +7,8 @@
 namespace platform::windows {
 
 // A key-down event that yields a character, or of any key but Shift, Ctrl,
-// Alt and the lock keys alone. Key releases, mouse and focus events are not.
+// Alt, the lock keys, the Windows keys and the menu key alone. Key releases,
+// mouse and focus events are not.
 bool isKeyPress(const INPUT_RECORD& record);
 
 // Takes every event waiting on the console input: whether one of them was a

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/bytes.h"
@@ -174,6 +175,31 @@ TEST_F(Pause, NoPauseWhereNobodyCanAnswer) {
     EXPECT_EQ(run.exitStatus(), 0);
     EXPECT_TRUE(*log == '\0' || testing_support::readFile(dir.file(log)).ends_with("Done!\r\n"));
   }
+}
+
+// Ctrl-Z at a pause, in a shell that leaves the terminal as the stopped job
+// had it (dash): the terminal comes back as the run found it, and fg gives
+// the pause its settings again, so that one key ends it.
+TEST_F(Pause, AStoppedPauseGivesTheTerminalBackAndTakesItAgain) {
+  TempDir dir;
+  writeFile(dir.file("units.rep"), testing_support::Bytes().u32(0));
+  TerminalRun run("/bin/sh",
+                  {"-c", "set -m; \"$0\" units.rep; echo stopped; sleep 1; fg; echo \"ended $?\"",
+                   ZERBOLT_PATH},
+                  dir.path().string());
+  const auto lineFlags = [&run] {
+    termios settings{};
+    ::tcgetattr(run.master(), &settings);
+    return settings.c_lflag & (ICANON | ECHO);
+  };
+  ASSERT_TRUE(run.waitForOutput("Done!"));
+  run.type("\x1a");
+  ASSERT_TRUE(run.waitForOutput("stopped"));
+  EXPECT_EQ(lineFlags(), static_cast<tcflag_t>(ICANON | ECHO));
+  for (int k = 0; k < 40 && lineFlags() != 0; ++k) std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(lineFlags(), 0u) << "fg left the pause without its settings";
+  run.type("x");
+  EXPECT_TRUE(run.waitForOutput("ended 0"));
 }
 
 TEST_F(Pause, TerminalSettingsComeBackWhenInterrupted) {

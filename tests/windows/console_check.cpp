@@ -65,6 +65,9 @@ void checkWhatCountsAsAPress() {
       {key(true, VK_MENU, 0), false, "Alt alone"},
       {key(true, VK_CAPITAL, 0), false, "Caps Lock"},
       {key(true, VK_NUMLOCK, 0), false, "Num Lock"},
+      {key(true, VK_LWIN, 0), false, "the Windows key"},
+      {key(true, VK_RWIN, 0), false, "the right Windows key"},
+      {key(true, VK_APPS, 0), false, "the menu key"},
       {mouse(), false, "a mouse click"},
       {focus(), false, "a focus change"},
   };

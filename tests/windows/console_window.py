@@ -191,7 +191,8 @@ def modifiers_alone_end_no_pause(case):
     case.write("units.spr", ONE_IMAGE)
     window = case.open("Quandrel.exe", "units.spr")
     time.sleep(SETTLE)
-    for modifier in ("Shift_L", "Control_L", "Alt_L", "Shift_R", "Control_R"):
+    for modifier in ("Shift_L", "Control_L", "Alt_L", "Shift_R", "Control_R", "Super_L", "Super_R",
+                     "Menu"):
         window.key(modifier)
         window.expect_waiting("after " + modifier + " alone", 0.5)
     window.expect_waiting("after the modifiers")
