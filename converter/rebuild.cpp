@@ -104,7 +104,6 @@ Ending rebuildSection(Rebuild& run, std::uint32_t section) {
   report::printLine(run.report, "Section " + report::numberText(section) + " : " +
                                     report::numberText(imageCount) + " Images");
   if (!written) return {Outcome::kWriteFailed};
-  if (run.index.stopped()) return {Outcome::kIndexStopped};
   for (std::uint64_t image = 1; image <= imageCount; ++image) {
     const Ending ending = rebuildImage(run, section, static_cast<std::uint32_t>(image));
     if (ending.outcome != Outcome::kDone) return ending;

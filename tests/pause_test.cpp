@@ -187,17 +187,21 @@ TEST_F(Pause, AStoppedPauseGivesTheTerminalBackAndTakesItAgain) {
                   {"-c", "set -m; \"$0\" units.rep; echo stopped; sleep 1; fg; echo \"ended $?\"",
                    ZERBOLT_PATH},
                   dir.path().string());
-  const auto lineFlags = [&run] {
+  // The line flags, once they are `expected` or after 2 s.
+  const auto lineFlags = [&run](tcflag_t expected) {
     termios settings{};
-    ::tcgetattr(run.master(), &settings);
+    for (int k = 0; k < 40; ++k, std::this_thread::sleep_for(50ms)) {
+      ::tcgetattr(run.master(), &settings);
+      if ((settings.c_lflag & (ICANON | ECHO)) == expected) break;
+    }
     return settings.c_lflag & (ICANON | ECHO);
   };
   ASSERT_TRUE(run.waitForOutput("Done!"));
+  ASSERT_EQ(lineFlags(0), 0u) << "the pause did not take the terminal";
   run.type("\x1a");
   ASSERT_TRUE(run.waitForOutput("stopped"));
-  EXPECT_EQ(lineFlags(), static_cast<tcflag_t>(ICANON | ECHO));
-  for (int k = 0; k < 40 && lineFlags() != 0; ++k) std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(lineFlags(), 0u) << "fg left the pause without its settings";
+  EXPECT_EQ(lineFlags(ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+  EXPECT_EQ(lineFlags(0), 0u) << "fg left the pause without its settings";
   run.type("x");
   EXPECT_TRUE(run.waitForOutput("ended 0"));
 }
