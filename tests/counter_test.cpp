@@ -219,31 +219,17 @@ TEST(CounterRun, CountsFarPastTheEndStop) {
   EXPECT_EQ(result.output, expected);
 }
 
-// Counts that no file of this length can hold stop the walk as soon as they
-// are shown: a section count, and an image count whose 24-byte headers
-// cannot all begin before the end.
-TEST(CounterRun, CountsTheFileCannotHoldStopAtOnce) {
-  const std::string stop =
-      " \r\n***Error: The file ends at byte 12 before its counts do; stopped here.***\r\n \r\n";
-  const struct {
-    std::string archive;
-    std::string expected;
-  } cases[] = {
-      {archiveStart(18).u32(0),  // 12 bytes: at most 1 + 16 sections
-       "Quandrel - big.spr\r\nNumber of section(s) in big.spr: 18\r\n" + stop +
-           "0 image(s) in big.spr\r\n \r\nDone!\r\n"},
-      {archiveStart(1).u32(17),  // no header in the file: at most 16
-       "Quandrel - big.spr\r\nNumber of section(s) in big.spr: 1\r\n \r\n"
-       "Number of image(s) in section 1: 17\r\n" +
-           stop + "17 image(s) in big.spr\r\n \r\nDone!\r\n"},
-  };
-  for (const auto& c : cases) {
-    TempDir dir;
-    writeFile(dir.file("big.spr"), c.archive);
-    const auto result = runProgram(QUANDREL_PATH, {"big.spr"}, dir.path().string(), 5);
-    ASSERT_FALSE(result.timedOut);
-    EXPECT_EQ(result.output, c.expected);
-  }
+// An image count whose 24-byte headers could not all begin before the end
+// (here none can: 16 past it at most) stops the walk as soon as it is shown.
+TEST(CounterRun, ACountTheFileCannotHoldStopsAtOnce) {
+  TempDir dir;
+  writeFile(dir.file("big.spr"), archiveStart(1).u32(17));
+  const auto result = runProgram(QUANDREL_PATH, {"big.spr"}, dir.path().string(), 5);
+  EXPECT_EQ(result.output,
+            "Quandrel - big.spr\r\nNumber of section(s) in big.spr: 1\r\n \r\n"
+            "Number of image(s) in section 1: 17\r\n"
+            " \r\n***Error: The file ends at byte 12 before its counts do; stopped here.***\r\n"
+            " \r\n17 image(s) in big.spr\r\n \r\nDone!\r\n");
 }
 
 }  // namespace
