@@ -37,8 +37,22 @@ bool inForeground() {
   return ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
 }
 
-void catchStops();
+extern "C" void giveTerminalBackAndStop(int);
 extern "C" void takeTerminalAgain(int);
+
+void catchWith(int signal, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(signal, &action, nullptr);
+}
+
+// A signal the caller set to be ignored (nohup, a background job) stays
+// ignored: the run was asked to outlive it.
+bool ignoredByCaller(int signal) {
+  struct sigaction inherited {};
+  return ::sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN;
+}
 
 // The shell does not hand a stopped job's terminal settings back at fg: the
 // terminal is given back as the run found it before the stop, as the stop
@@ -54,7 +68,7 @@ extern "C" void giveTerminalBackAndStop(int) {
   sigaddset(&stop, SIGTSTP);
   ::sigprocmask(SIG_UNBLOCK, &stop, nullptr);
   ::raise(SIGTSTP);  // stopped here until continued
-  catchStops();
+  catchWith(SIGTSTP, giveTerminalBackAndStop);
   // Where nothing stopped (a process group no shell controls), the pause
   // goes on at once.
   takeTerminalAgain(SIGTSTP);
@@ -69,41 +83,23 @@ extern "C" void takeTerminalAgain(int) {
   errno = savedErrno;
 }
 
-void catchStops() {
-  struct sigaction onStop {};
-  onStop.sa_handler = giveTerminalBackAndStop;
-  sigemptyset(&onStop.sa_mask);
-  ::sigaction(SIGTSTP, &onStop, nullptr);
-}
-
 // A stop the caller set to be ignored stays ignored, as Ctrl-Z then does
 // nothing.
 void installTerminalHandoverOnStops() {
   static bool installed = false;
-  if (installed) return;
+  if (installed || ignoredByCaller(SIGTSTP)) return;
   installed = true;
-  struct sigaction inherited {};
-  if (::sigaction(SIGTSTP, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) return;
-  catchStops();
-  struct sigaction onContinue {};
-  onContinue.sa_handler = takeTerminalAgain;
-  sigemptyset(&onContinue.sa_mask);
-  ::sigaction(SIGCONT, &onContinue, nullptr);
+  catchWith(SIGTSTP, giveTerminalBackAndStop);
+  catchWith(SIGCONT, takeTerminalAgain);
 }
 
-// A signal the caller set to be ignored (nohup, a background job) stays
-// ignored: the run was asked to outlive it.
 void installCleanupOnSignals() {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  struct sigaction onSignal {};
-  onSignal.sa_handler = cleanUpAndDie;
-  sigemptyset(&onSignal.sa_mask);
   for (int signal : posix::kEndingSignals) {
-    struct sigaction inherited {};
-    if (::sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
-    ::sigaction(signal, &onSignal, nullptr);
+    if (ignoredByCaller(signal)) continue;
+    catchWith(signal, cleanUpAndDie);
   }
 }
 
