@@ -104,7 +104,8 @@ TEST(ImageFileRead, ReadsTheFieldsAtTheirOffsets) {
                                    .u32(0x41)
                                    .raw("DXT5")
                                    .str());
-  const ImageFileFields fields = formats::dds::readImageFileFields(File::openOutput(dir.file("a.dds")));
+  const ImageFileFields fields =
+      formats::dds::readImageFileFields(File::openOutput(dir.file("a.dds")));
   EXPECT_EQ(fields.height, 32u);
   EXPECT_EQ(fields.width, 64u);
   EXPECT_EQ(fields.linearSize, 2048u);
