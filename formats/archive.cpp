@@ -71,12 +71,11 @@ bool PastEndLimit::admit(std::uint64_t offset) {
   return !stopped_;
 }
 
-bool PastEndLimit::admitCount(std::uint32_t count, std::uint64_t firstOffset,
+void PastEndLimit::admitCount(std::uint32_t count, std::uint64_t firstOffset,
                               std::uint64_t recordSize) {
   const std::uint64_t room = fileSize_ > firstOffset ? fileSize_ - firstOffset : 0;
   const std::uint64_t records = (room + recordSize - 1) / recordSize;
   if (count > records + kAllowance) stopped_ = true;
-  return !stopped_;
 }
 
 ArchiveWalk::ArchiveWalk(const File& archive) : archive_(archive), limit_(archive.size()) {}

@@ -70,7 +70,7 @@ bool isKnownTypeName(std::string_view name);
 
 // Counts are not bounded by the format, so a damaged file, or a file that is
 // no archive at all, can declare billions of sections or images that are not
-// there. Two limits stop a walk at once:
+// there. Two limits stop a walk:
 //  - a count whose records could not all begin before the end of the file,
 //    even at their smallest (4 bytes a section, 24 an image: a header with
 //    no data) and with kAllowance more past the end, stops the walk right
@@ -87,11 +87,11 @@ class PastEndLimit {
 
   // False when the record at `offset` is one past the allowance.
   bool admit(std::uint64_t offset);
-  // False when `count` records of at least `recordSize` bytes, the first at
-  // `firstOffset`, cannot all begin before the end of the file with the
-  // allowance: that is ceil((file size - firstOffset) / recordSize) + 16
-  // records, a file that ends before `firstOffset` holding none.
-  bool admitCount(std::uint32_t count, std::uint64_t firstOffset, std::uint64_t recordSize);
+  // Stops the walk when `count` records of at least `recordSize` bytes, the
+  // first at `firstOffset`, cannot all begin before the end of the file with
+  // the allowance: more than ceil((file size - firstOffset) / recordSize) +
+  // kAllowance, a file that ends before `firstOffset` holding none.
+  void admitCount(std::uint32_t count, std::uint64_t firstOffset, std::uint64_t recordSize);
   bool stopped() const { return stopped_; }
   std::uint64_t fileSize() const { return fileSize_; }
 
