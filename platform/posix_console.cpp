@@ -47,12 +47,6 @@ void waitForPress() {
   }
 }
 
-// A background job that touched the terminal's settings would be stopped
-// until brought to the foreground, and none of its keys could come.
-bool inForeground() {
-  return ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
-}
-
 class TerminalPause {
  public:
   TerminalPause() {
@@ -103,7 +97,7 @@ class PosixConsole final : public Console {
   bool isInteractive() const override { return interactive_; }
 
   void waitForKey() override {
-    if (!canPause_ || !inForeground()) return;
+    if (!canPause_ || !posix::inForeground()) return;
     TerminalPause pause;
     if (pause.active()) waitForPress();
   }

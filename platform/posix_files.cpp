@@ -32,11 +32,10 @@ int openWith(const std::string& path, int flags) {
 }
 
 // Read and write with `writeFlags`, else read only with `readFlags`; a
-// regular file or nothing. `error` is why nothing was opened.
-OpenedFile openRegular(const std::string& path, int writeFlags, int readFlags, int& error) {
+// regular file or nothing.
+OpenedFile openRegular(const std::string& path, int writeFlags, int readFlags) {
   OpenedFile opened{openWith(path, O_RDWR | writeFlags), true};
   if (opened.handle < 0) opened = {openWith(path, O_RDONLY | readFlags), false};
-  error = errno;
   if (opened.handle < 0) return {};
   const int fd = static_cast<int>(opened.handle);
   if (!isRegularFile(fd, opened.size)) {
@@ -49,13 +48,11 @@ OpenedFile openRegular(const std::string& path, int writeFlags, int readFlags, i
 }  // namespace
 
 OpenedFile openOutputFile(const std::string& path) {
-  int error = 0;
-  return openRegular(path, O_CREAT | O_NOFOLLOW, O_NOFOLLOW, error);
+  return openRegular(path, O_CREAT | O_NOFOLLOW, O_NOFOLLOW);
 }
 
 OpenedFile openExisting(const std::string& path) {
-  int error = 0;
-  return openRegular(path, 0, 0, error);
+  return openRegular(path, 0, 0);
 }
 
 std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {

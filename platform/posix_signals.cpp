@@ -31,12 +31,6 @@ extern "C" void cleanUpAndDie(int signal) {
   ::raise(signal);
 }
 
-// Only the foreground may set the terminal: a job sent on in the background
-// (bg) leaves it to the shell, and takes it again when brought back (fg).
-bool inForeground() {
-  return ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
-}
-
 extern "C" void giveTerminalBackAndStop(int);
 extern "C" void takeTerminalAgain(int);
 
@@ -56,10 +50,12 @@ bool ignoredByCaller(int signal) {
 
 // The shell does not hand a stopped job's terminal settings back at fg: the
 // terminal is given back as the run found it before the stop, as the stop
-// itself would have done, and the pause's settings come back on SIGCONT.
+// itself would have done, and the pause's settings come back on SIGCONT. A
+// job sent on in the background (bg) leaves the terminal to the shell, and
+// takes it again when brought back (fg).
 extern "C" void giveTerminalBackAndStop(int) {
   const int savedErrno = errno;
-  if (gCleanup.terminalChanged && inForeground()) {
+  if (gCleanup.terminalChanged && posix::inForeground()) {
     ::tcsetattr(STDIN_FILENO, TCSANOW, &gCleanup.savedTerminal);
   }
   ::signal(SIGTSTP, SIG_DFL);
@@ -77,7 +73,7 @@ extern "C" void giveTerminalBackAndStop(int) {
 
 extern "C" void takeTerminalAgain(int) {
   const int savedErrno = errno;
-  if (gCleanup.terminalChanged && inForeground()) {
+  if (gCleanup.terminalChanged && posix::inForeground()) {
     ::tcsetattr(STDIN_FILENO, TCSANOW, &gCleanup.pauseTerminal);
   }
   errno = savedErrno;
@@ -87,8 +83,9 @@ extern "C" void takeTerminalAgain(int) {
 // nothing.
 void installTerminalHandoverOnStops() {
   static bool installed = false;
-  if (installed || ignoredByCaller(SIGTSTP)) return;
+  if (installed) return;
   installed = true;
+  if (ignoredByCaller(SIGTSTP)) return;
   catchWith(SIGTSTP, giveTerminalBackAndStop);
   catchWith(SIGCONT, takeTerminalAgain);
 }

@@ -6,6 +6,7 @@
 
 #include <signal.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <span>
 
@@ -28,6 +29,13 @@ class SignalsHeld {
  private:
   sigset_t previous_;
 };
+
+// Only the foreground may set the terminal or wait on it: a background job
+// that touched its settings would be stopped, and no key of its could come.
+// Safe in a signal handler.
+inline bool inForeground() {
+  return ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
+}
 
 // While a pause has the terminal in `pauseSettings`, a signal that ends the
 // process puts `saved` back first, and so does a stop (Ctrl-Z); when the run

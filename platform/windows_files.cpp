@@ -97,13 +97,6 @@ OpenedFile opened(HANDLE handle, bool writable) {
   return {toHandle(handle), writable, fileSize(toHandle(handle))};
 }
 
-// Read and write by `disposition`, else read only; a disk file or nothing.
-OpenedFile openDiskFile(const std::string& path, DWORD disposition) {
-  HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, disposition);
-  if (handle != INVALID_HANDLE_VALUE) return opened(handle, true);
-  return opened(openWith(path, GENERIC_READ, OPEN_EXISTING), false);
-}
-
 }  // namespace
 
 // Read and write, created when missing, else read only; never through a link.
@@ -115,8 +108,11 @@ OpenedFile openOutputFile(const std::string& path) {
   return opened(openNotThroughLink(path, GENERIC_READ, OPEN_EXISTING, found), false);
 }
 
+// Read and write, else read only; through a link; a disk file or nothing.
 OpenedFile openExisting(const std::string& path) {
-  return openDiskFile(path, OPEN_EXISTING);
+  const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+  if (handle != INVALID_HANDLE_VALUE) return opened(handle, true);
+  return opened(openWith(path, GENERIC_READ, OPEN_EXISTING), false);
 }
 
 std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {
@@ -181,22 +177,17 @@ OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdP
   const std::string folder = windows::folderOf(besidePath);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     const std::string path = folder + temporaryName(::GetCurrentProcessId(), attempt);
-    HANDLE handle;
-    DWORD error;
-    {
-      // Held off from before the file exists, so that no Ctrl-C falls
-      // between its creation and its name handed to the cleanup.
-      const windows::InterruptHeldOff held;
-      handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
-                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
-      error = ::GetLastError();
-      if (handle != INVALID_HANDLE_VALUE) removeIfInterrupted(path);
-    }
+    // Held off from before the file exists, so that no Ctrl-C falls between
+    // its creation and its name handed to the cleanup.
+    const windows::InterruptHeldOff held;
+    const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
     if (handle != INVALID_HANDLE_VALUE) {
+      removeIfInterrupted(path);
       createdPath = path;
       return {toHandle(handle), true};
     }
-    if (error != ERROR_FILE_EXISTS) break;
+    if (::GetLastError() != ERROR_FILE_EXISTS) break;
   }
   return {};
 }
