@@ -6,6 +6,7 @@
 #include "formats/file.h"
 #include "formats/index.h"
 #include "formats/names.h"
+#include "platform/platform.h"
 
 namespace converter {
 namespace {
@@ -30,20 +31,32 @@ void reportUnwritten(Extraction& run, const std::string& fileName) {
   ++run.unwrittenFiles;
 }
 
-void saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
+// Writes the image file; false when the archive's data could not be read,
+// and then no file is left under its name: one that came out short would
+// look whole, as extraction writes over an older file from its start.
+bool saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
                const ImageHeader& header, const std::string& typeName) {
   const RunNames& names = run.names;
   run.report.showBeforeCopying(header.dataSize);
-  formats::File imageFile = formats::File::openOutput(
-      formats::imageFileName(names.directoryPrefix, names.baseName, section, image));
+  const std::string path =
+      formats::imageFileName(names.directoryPrefix, names.baseName, section, image);
+  formats::File imageFile = formats::File::openOutput(path);
   const bool written = formats::dds::writeImageFile(imageFile, run.templates, typeName, header,
                                                     run.archive, run.walk.dataOffset());
+  if (run.walk.failed()) {
+    if (imageFile.isWritable()) {
+      imageFile.close();
+      platform::removeFile(path);
+    }
+    return false;
+  }
   if (!imageFile.close() || !written) {
     reportUnwritten(run, formats::imageFileName("", names.baseName, section, image));
   }
+  return true;
 }
 
-// Extracts one image; false when the walk stopped instead.
+// Extracts one image; false when the walk stopped or failed instead.
 bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image) {
   run.report.keepUp();
   ImageHeader header;
@@ -59,20 +72,19 @@ bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image) {
     report::waitForKey(run.report);
   }
   report::printImageRow(run.report, image, header, typeName);
-  if (known) {
-    saveImage(run, section, image, header, typeName);
-  } else {
+  ++run.total;
+  if (!known) {
     report::blankLine(run.report);
+    return true;
   }
-  return true;
+  return saveImage(run, section, image, header, typeName);
 }
 
-// Extracts one section; false when the walk stopped inside it.
+// Extracts one section; false when the walk stopped or failed inside it.
 bool extractSection(Extraction& run, std::uint32_t section) {
   std::uint32_t imageCount = 0;
   if (!run.walk.readImageCount(imageCount)) return false;
   run.index.writeImageCount(imageCount);
-  run.total += imageCount;
   report::blankLine(run.report);
   report::printLine(run.report, "Number of image(s) in section " + report::numberText(section) +
                                     ": " + report::numberText(imageCount));
@@ -86,9 +98,18 @@ bool extractSection(Extraction& run, std::uint32_t section) {
 }
 
 struct Tally {
-  std::uint32_t total;
+  std::uint32_t total;  // the images listed
   std::uint32_t unwrittenFiles;
+  bool readFailed;
 };
+
+// An index that holds less than its counts promise, after a failed read of
+// the archive, is not left to look whole: no index stands under its name.
+void discardIndex(formats::File& indexFile, const std::string& path) {
+  if (!indexFile.isWritable()) return;
+  indexFile.close();
+  platform::removeFile(path);
+}
 
 // Walks `archive`, writing the index and the image files; the files are
 // closed when it returns.
@@ -106,12 +127,17 @@ Tally extractArchive(Report& report, const RunNames& names,
   if (!indexFile.isWritable()) reportUnwritten(run, indexName);
 
   std::uint32_t sectionCount = 0;
-  run.walk.readSectionCount(sectionCount);
-  run.index.writeSectionCount(sectionCount);
-  report::printLine(
-      report, "Number of section(s) in " + names.name + ": " + report::numberText(sectionCount));
+  if (run.walk.readSectionCount(sectionCount)) {
+    run.index.writeSectionCount(sectionCount);
+    report::printLine(report, "Number of section(s) in " + names.name + ": " +
+                                  report::numberText(sectionCount));
+  }
   for (std::uint64_t section = 1; section <= sectionCount; ++section) {
     if (!extractSection(run, static_cast<std::uint32_t>(section))) break;
+  }
+  if (run.walk.failed()) {
+    discardIndex(indexFile, stem + ".rep");
+    return {run.total, run.unwrittenFiles, true};
   }
   if (run.walk.stopped()) report::printWalkStopped(report, run.walk.fileSize());
   run.index.flush();
@@ -120,7 +146,7 @@ Tally extractArchive(Report& report, const RunNames& names,
   if (indexFile.isWritable() && (run.index.failed() || !indexFile.close())) {
     reportUnwritten(run, indexName);
   }
-  return {run.total, run.unwrittenFiles};
+  return {run.total, run.unwrittenFiles, false};
 }
 
 }  // namespace
@@ -137,6 +163,11 @@ void runExtraction(Report& report, const RunNames& names,
     return;
   }
   const Tally tally = extractArchive(report, names, templates, archive);
+  if (tally.readFailed) {
+    report::printFileFailureAbort(report, "read", archiveName, "Zerbolt");
+    report::finishRun(report);
+    return;
+  }
   report::blankLine(report);
   report::printLine(report, report::numberText(tally.total) + " image(s) in " + names.name);
   report::blankLine(report);

@@ -21,7 +21,9 @@ enum class Outcome {
   kMissingFile,
   kRefused,  // an image file the archive cannot hold
   kWriteFailed,
-  kIndexStopped
+  kIndexStopped,
+  kIndexUnreadable,
+  kImageUnreadable
 };
 
 // How a run ended, and at which image when that matters.
@@ -75,15 +77,21 @@ bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& im
                                       dataOffset, header.dataSize, 0);
 }
 
+// Why the index gave no record.
+Ending indexEnding(const formats::IndexReader& index) {
+  return {index.failed() ? Outcome::kIndexUnreadable : Outcome::kIndexStopped};
+}
+
 Ending rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   run.report.keepUp();
   ImageHeader before;
-  if (!run.index.readHeader(before)) return {Outcome::kIndexStopped};
+  if (!run.index.readHeader(before)) return indexEnding(run.index);
   const std::string fileName =
       formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
   const formats::File imageFile = formats::File::openExisting(fileName);
   if (!imageFile.isOpen()) return {Outcome::kMissingFile, section, image};
   const formats::dds::Inspection inspected = formats::dds::inspectImageFile(imageFile);
+  if (imageFile.readFailed()) return {Outcome::kImageUnreadable, section, image};
   if (!inspected.image) return {Outcome::kRefused, section, image, inspected.refusal};
   const formats::dds::StoredImage& stored = *inspected.image;
   const ImageHeader after{stored.typeCode, before.RFWidth, before.RFHeight,
@@ -92,13 +100,14 @@ Ending rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   run.report.showBeforeCopying(after.dataSize);
   const bool written = writeImage(run, after, imageFile, stored.dataOffset);
   run.position += formats::kImageHeaderSize + after.dataSize;
+  if (imageFile.readFailed()) return {Outcome::kImageUnreadable, section, image};
   if (!written) return {Outcome::kWriteFailed};
   return {};
 }
 
 Ending rebuildSection(Rebuild& run, std::uint32_t section) {
   std::uint32_t imageCount = 0;
-  if (!run.index.readImageCount(imageCount)) return {Outcome::kIndexStopped};
+  if (!run.index.readImageCount(imageCount)) return indexEnding(run.index);
   const bool written = formats::writeU32(run.archive, run.position, imageCount);
   run.position += 4;
   report::printLine(run.report, "Section " + report::numberText(section) + " : " +
@@ -124,7 +133,7 @@ Ending rebuildArchive(Report& report, const RunNames& names, std::uint64_t& inde
   formats::File& archive = newArchive.file();
 
   std::uint32_t sectionCount = 0;
-  index.readSectionCount(sectionCount);
+  if (!index.readSectionCount(sectionCount)) return indexEnding(index);
   const bool written = formats::writeFloat32(archive, 0, formats::kFormatVersion) &&
                        formats::writeU32(archive, formats::kSectionCountOffset, sectionCount);
   report::printLine(report, "Number of section(s) to be put in " + names.baseName +
@@ -183,10 +192,14 @@ void printEnding(Report& report, const RunNames& names, const Ending& ending,
                          refusalReason(ending.refusal));
       break;
     case Outcome::kWriteFailed:
-      report::blankLine(report);
-      report::printLine(report, "Couldnt write " + names.baseName + "(new).spr");
-      report::blankLine(report);
-      printAbort(report);
+      report::printFileFailureAbort(report, "write", names.baseName + "(new).spr", "Zerbolt");
+      break;
+    case Outcome::kIndexUnreadable:
+      report::printFileFailureAbort(report, "read", names.baseName + ".rep", "Zerbolt");
+      break;
+    case Outcome::kImageUnreadable:
+      report::printFileFailureAbort(report, "read", imageName(names, ending.section, ending.image),
+                                    "Zerbolt");
       break;
     case Outcome::kIndexStopped:
       report::printWalkStopped(report, indexSize);

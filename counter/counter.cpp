@@ -1,5 +1,6 @@
 #include "counter/counter.h"
 
+#include <optional>
 #include <string>
 
 #include "formats/file.h"
@@ -25,12 +26,12 @@ void countImage(Report& report, std::uint32_t section, std::uint32_t image,
   if (!known) report::blankLine(report);
 }
 
-// Lists one section; false when the walk stopped inside it.
+// Lists one section, adding each image listed to `total`; false when the
+// walk stopped or failed inside it.
 bool countSection(Report& report, formats::ArchiveWalk& walk, std::uint32_t section,
                   std::uint32_t& total) {
   std::uint32_t imageCount = 0;
   if (!walk.readImageCount(imageCount)) return false;
-  total += imageCount;
   report::blankLine(report);
   report::printLine(report, "Number of image(s) in section " + report::numberText(section) + ": " +
                                 report::numberText(imageCount));
@@ -41,21 +42,26 @@ bool countSection(Report& report, formats::ArchiveWalk& walk, std::uint32_t sect
     ImageHeader header;
     if (!walk.readImage(header)) return false;
     countImage(report, section, static_cast<std::uint32_t>(image), header);
+    ++total;
   }
   return true;
 }
 
-// Walks the archive and returns the sum of its image counts, modulo 2^32.
-std::uint32_t countArchive(Report& report, const formats::File& archive, const std::string& name) {
+// Walks the archive and returns the number of images listed, modulo 2^32
+// (after a stop, the count that stopped it is not among them); nothing when
+// a read of the archive failed.
+std::optional<std::uint32_t> countArchive(Report& report, const formats::File& archive,
+                                          const std::string& name) {
   formats::ArchiveWalk walk(archive);
   std::uint32_t sectionCount = 0;
-  walk.readSectionCount(sectionCount);
+  if (!walk.readSectionCount(sectionCount)) return std::nullopt;
   report::printLine(report,
                     "Number of section(s) in " + name + ": " + report::numberText(sectionCount));
   std::uint32_t total = 0;
   for (std::uint64_t section = 1; section <= sectionCount; ++section) {
     if (!countSection(report, walk, static_cast<std::uint32_t>(section), total)) break;
   }
+  if (walk.failed()) return std::nullopt;
   if (walk.stopped()) report::printWalkStopped(report, walk.fileSize());
   return total;
 }
@@ -87,9 +93,14 @@ void runCounter(Report& report, std::string_view argument) {
     report::finishRun(report);
     return;
   }
-  const std::uint32_t total = countArchive(report, archive, path.name);
+  const std::optional<std::uint32_t> total = countArchive(report, archive, path.name);
+  if (!total) {
+    report::printFileFailureAbort(report, "read", path.name, "Quandrel");
+    report::finishRun(report);
+    return;
+  }
   report::blankLine(report);
-  report::printLine(report, report::signedNumberText(total) + " image(s) in " + path.name);
+  report::printLine(report, report::signedNumberText(*total) + " image(s) in " + path.name);
   report::blankLine(report);
   report::printLine(report, "Done!");
   report::finishRun(report);

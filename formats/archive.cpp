@@ -83,6 +83,7 @@ ArchiveWalk::ArchiveWalk(const File& archive) : archive_(archive), limit_(archiv
 bool ArchiveWalk::readSectionCount(std::uint32_t& count) {
   if (!limit_.admit(kSectionCountOffset)) return false;
   count = readU32(archive_, kSectionCountOffset);
+  if (failed()) return false;
   limit_.admitCount(count, kFirstSectionOffset, 4);
   return true;
 }
@@ -90,6 +91,7 @@ bool ArchiveWalk::readSectionCount(std::uint32_t& count) {
 bool ArchiveWalk::readImageCount(std::uint32_t& count) {
   if (!limit_.admit(position_)) return false;
   count = readU32(archive_, position_);
+  if (failed()) return false;
   position_ += 4;
   limit_.admitCount(count, position_, kImageHeaderSize);
   return true;
@@ -98,6 +100,7 @@ bool ArchiveWalk::readImageCount(std::uint32_t& count) {
 bool ArchiveWalk::readImage(ImageHeader& header) {
   if (!limit_.admit(position_)) return false;
   header = readImageHeader(archive_, position_);
+  if (failed()) return false;
   dataOffset_ = position_ + kImageHeaderSize;
   position_ = dataOffset_ + header.dataSize;
   return true;

@@ -107,7 +107,8 @@ class ArchiveWalk {
  public:
   explicit ArchiveWalk(const File& archive);
 
-  // Each reads the next record; false when the walk has stopped instead.
+  // Each reads the next record; false when the walk has stopped instead, or
+  // the read failed (failed()), which leaves nothing to show of the record.
   // A count the rest of the file cannot hold is still read, and the walk
   // has stopped after it: the caller shows the count, then the stop.
   bool readSectionCount(std::uint32_t& count);
@@ -118,6 +119,7 @@ class ArchiveWalk {
   // Where the data of the image read last begin.
   std::uint64_t dataOffset() const { return dataOffset_; }
   bool stopped() const { return limit_.stopped(); }
+  bool failed() const { return archive_.readFailed(); }
   std::uint64_t fileSize() const { return limit_.fileSize(); }
 
  private:

@@ -25,6 +25,7 @@ File& File::operator=(File&& other) noexcept {
     handle_ = std::exchange(other.handle_, platform::kNoFile);
     writable_ = std::exchange(other.writable_, false);
     size_ = std::exchange(other.size_, 0);
+    readFailed_ = std::exchange(other.readFailed_, false);
     window_ = std::move(other.window_);
     windowStart_ = other.windowStart_;
     windowFilled_ = std::exchange(other.windowFilled_, 0);
@@ -43,11 +44,17 @@ std::uint64_t File::size() const {
 
 std::size_t File::read(std::uint64_t offset, char* buffer, std::size_t size) const {
   if (!isOpen()) return 0;
-  const std::size_t got = size <= kLargestWindow / 2
-                              ? readThroughWindow(offset, buffer, size)
-                              : platform::readAt(handle_, offset, buffer, size);
+  const std::size_t got = readFailed_                    ? 0
+                          : size <= kLargestWindow / 2 ? readThroughWindow(offset, buffer, size)
+                                                         : readFromSystem(offset, buffer, size);
   std::memset(buffer + got, 0, size - got);
   return got;
+}
+
+std::size_t File::readFromSystem(std::uint64_t offset, char* buffer, std::size_t size) const {
+  const std::optional<std::size_t> got = platform::readAt(handle_, offset, buffer, size);
+  if (!got) readFailed_ = true;
+  return got.value_or(0);
 }
 
 std::size_t File::readThroughWindow(std::uint64_t offset, char* buffer, std::size_t size) const {
@@ -65,8 +72,7 @@ std::size_t File::readThroughWindow(std::uint64_t offset, char* buffer, std::siz
         offset < size_ ? std::min<std::uint64_t>(windowSize, size_ - offset) : 0;
     if (window_.size() < windowSize) window_.resize(windowSize);
     windowStart_ = offset;
-    windowFilled_ =
-        platform::readAt(handle_, offset, window_.data(), static_cast<std::size_t>(wanted));
+    windowFilled_ = readFromSystem(offset, window_.data(), static_cast<std::size_t>(wanted));
   }
   const std::uint64_t available = windowStart_ + windowFilled_ - offset;
   const auto got = static_cast<std::size_t>(std::min<std::uint64_t>(size, available));
@@ -79,13 +85,13 @@ bool File::write(std::uint64_t offset, const char* data, std::size_t size) {
   if (offset < windowStart_ + windowFilled_ && offset + size > windowStart_) windowFilled_ = 0;
   const bool written = platform::writeAt(handle_, offset, data, size);
   // A failed write may still have put some bytes there: the length is asked again.
-  size_ = written ? std::max(size_, offset + size) : platform::fileSize(handle_);
+  size_ = written ? std::max(size_, offset + size) : platform::fileSize(handle_).value_or(size_);
   return written;
 }
 
 std::uint64_t File::copyFrom(const File& from, std::uint64_t fromOffset, std::uint64_t toOffset,
                              std::uint64_t size) {
-  if (!writable_ || !from.isOpen()) return 0;
+  if (!writable_ || !from.isOpen() || from.readFailed_) return 0;
   const std::uint64_t copied =
       platform::copyWithin(from.handle_, fromOffset, handle_, toOffset, size);
   if (copied > 0) {
@@ -98,8 +104,9 @@ std::uint64_t File::copyFrom(const File& from, std::uint64_t fromOffset, std::ui
 File File::adopt(platform::OpenedFile opened) {
   File file;
   file.handle_ = opened.handle;
-  file.writable_ = opened.writable;
-  file.size_ = opened.size;
+  file.writable_ = opened.writable && opened.size.has_value();
+  file.size_ = opened.size.value_or(0);
+  file.readFailed_ = !opened.size.has_value();
   return file;
 }
 
@@ -182,7 +189,7 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
     const std::size_t n =
         static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), available - done));
     from.read(fromOffset + done, chunk.data(), n);
-    if (!to.write(toOffset + done, chunk.data(), n)) return false;
+    if (from.readFailed() || !to.write(toOffset + done, chunk.data(), n)) return false;
     done += n;
   }
   if (available == size) return true;
@@ -196,7 +203,7 @@ bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string header, c
     const std::size_t headerSize = header.size();
     header.resize(headerSize + size);
     from.read(fromOffset, header.data() + headerSize, size);
-    return to.write(toOffset, header.data(), header.size());
+    return !from.readFailed() && to.write(toOffset, header.data(), header.size());
   }
   return to.write(toOffset, header.data(), header.size()) &&
          copyRange(from, fromOffset, to, dataOffset, size, toOldSize);

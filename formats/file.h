@@ -2,9 +2,11 @@
 // the run writes (openOutput) or one it reads (openExisting). Neither ever
 // truncates a file.
 //
-// Reads never fail loudly: bytes past the end read as zeros, and a file that
-// could not be opened leaves the reader's buffer as it was. Writes report
-// whether every byte reached the file.
+// Bytes past the end read as zeros, and a file that could not be opened
+// leaves the reader's buffer as it was. A read the system fails is no end of
+// the file: the file remembers it (readFailed), and from then on every read
+// gives zeros, for the caller to stop at the next record and tell it. Writes
+// report whether every byte reached the file.
 //
 // Archives and indexes are read as a stream of small records (24-byte headers,
 // 4-byte counts), so small reads are served from a read-ahead window: it
@@ -44,11 +46,14 @@ class File {
 
   bool isOpen() const { return handle_ != platform::kNoFile; }
   bool isWritable() const { return writable_; }
+  // True once the system failed a read of the file, or could not tell its
+  // length when it was opened (a file then neither read nor written).
+  bool readFailed() const { return readFailed_; }
   std::uint64_t size() const;
 
   // Fills `buffer` with the `size` bytes at `offset`, zeros where the file
-  // ends before them; returns how many came from the file. When the file is
-  // not open the buffer is left untouched.
+  // ends before them or once a read has failed; returns how many came from
+  // the file. When the file is not open the buffer is left untouched.
   std::size_t read(std::uint64_t offset, char* buffer, std::size_t size) const;
 
   // False when the file is not open for writing or a byte could not be written.
@@ -72,10 +77,13 @@ class File {
   static constexpr std::size_t kLargestWindow = 256 << 10;
 
   std::size_t readThroughWindow(std::uint64_t offset, char* buffer, std::size_t size) const;
+  // What the system read, noting a failure.
+  std::size_t readFromSystem(std::uint64_t offset, char* buffer, std::size_t size) const;
 
   platform::FileHandle handle_ = platform::kNoFile;
   bool writable_ = false;
   std::uint64_t size_ = 0;
+  mutable bool readFailed_ = false;
   // The read-ahead window: bytes [windowStart_, windowStart_ + windowFilled_)
   // of the file.
   mutable std::vector<char> window_;
@@ -115,7 +123,8 @@ class PendingFile {
 // `from` lacks are zeros: written out only where `to` already had bytes
 // (`toOldSize`, its length before the run wrote to it), and otherwise left to
 // the file system as a hole, so a huge declared size costs no disk. False
-// when a byte could not be written.
+// when a byte could not be written, or could not be read (from.readFailed()
+// then tells which).
 bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
                std::uint64_t size, std::uint64_t toOldSize);
 

@@ -35,6 +35,7 @@ void IndexWriter::flush() {
 bool IndexReader::readSectionCount(std::uint32_t& count) {
   if (!limit_.admit(0)) return false;
   count = readU32(index_, 0);
+  if (failed()) return false;
   limit_.admitCount(count, position_, 4);
   return true;
 }
@@ -42,6 +43,7 @@ bool IndexReader::readSectionCount(std::uint32_t& count) {
 bool IndexReader::readImageCount(std::uint32_t& count) {
   if (!limit_.admit(position_)) return false;
   count = readU32(index_, position_);
+  if (failed()) return false;
   position_ += 4;
   limit_.admitCount(count, position_, kImageHeaderSize);
   return true;
@@ -50,6 +52,7 @@ bool IndexReader::readImageCount(std::uint32_t& count) {
 bool IndexReader::readHeader(ImageHeader& header) {
   if (!limit_.admit(position_)) return false;
   header = readImageHeader(index_, position_);
+  if (failed()) return false;
   position_ += kImageHeaderSize;
   return true;
 }

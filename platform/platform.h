@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,14 +25,18 @@ inline constexpr FileHandle kNoFile = -1;
 struct OpenedFile {
   FileHandle handle = kNoFile;
   bool writable = false;
-  std::uint64_t size = 0;  // the file's length when it was opened
+  // The file's length when it was opened; nothing when the system could not
+  // tell it, which makes the file unreadable.
+  std::optional<std::uint64_t> size = 0;
 };
 
 // Opens `path` for a file the run writes: for reading and writing as raw
 // bytes, created empty when missing, never truncated; for reading only when
 // it can be neither updated nor created. Anything that is not a regular file
 // (a directory, a pipe, a device) counts as not opened, so that a dropped
-// folder or /dev/zero cannot hang or flood a run. Never through a link: a
+// folder or /dev/zero cannot hang or flood a run; where the system can tell
+// from the name, a device is not even opened, as opening a serial port
+// resets what hangs on it and opening a tape rewinds it. Never through a link: a
 // link under the name (symbolic link, junction), whatever it leads to,
 // counts as not opened, so that a planted link cannot send the run's bytes
 // to a file elsewhere. The test for a link is part of the open itself,
@@ -46,14 +51,16 @@ OpenedFile openOutputFile(const std::string& path);
 OpenedFile openExisting(const std::string& path);
 
 // Reads up to `size` bytes at `offset`; returns how many were read, fewer
-// only at the end of the file or on an error.
-std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size);
+// only at the end of the file, and nothing when the system reports an error
+// (a disk or a share that fails, a region another program has locked).
+std::optional<std::size_t> readAt(FileHandle file, std::uint64_t offset, char* buffer,
+                                  std::size_t size);
 
 // Writes all `size` bytes at `offset`; false when any of them was not written.
 bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size);
 
-// The file's current length in bytes (0 when unknown).
-std::uint64_t fileSize(FileHandle file);
+// The file's current length in bytes; nothing when the system cannot tell.
+std::optional<std::uint64_t> fileSize(FileHandle file);
 
 // Copies up to `size` bytes from one file to the other inside the system,
 // without passing them through the process; returns how many were copied,
@@ -82,7 +89,8 @@ inline std::string temporaryName(unsigned long process, unsigned attempt) {
 // that.
 OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdPath);
 
-// Puts `from` in place of `to` in one step, replacing any file there.
+// Puts `from` in place of `to` in one step, replacing any file there but one
+// made read-only, which stays as it is: false then.
 bool replaceFile(const std::string& from, const std::string& to);
 
 bool removeFile(const std::string& path);

@@ -14,33 +14,44 @@
 namespace platform {
 namespace {
 
-bool isRegularFile(int fd, std::uint64_t& size) {
+// Anything but a regular file under the name is refused before it is
+// opened: opening a serial port raises its control lines (resetting a board
+// on it), opening a tape rewinds it. A name that is not there yet passes.
+bool namesOtherThanAFile(const std::string& path, bool throughLinks) {
   struct stat status {};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
-  size = static_cast<std::uint64_t>(status.st_size);
-  return true;
+  const int looked = throughLinks ? ::stat(path.c_str(), &status) : ::lstat(path.c_str(), &status);
+  return looked == 0 && !S_ISREG(status.st_mode);
 }
 
 // O_NONBLOCK keeps the open itself from waiting on a FIFO. Only regular files
-// are kept open, and on those it changes nothing, so it stays set.
+// are kept open, and on those it changes nothing, so it stays set. No
+// terminal opened becomes the controlling one.
 int openWith(const std::string& path, int flags) {
   int fd;
   do {
-    fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
 
 // Read and write with `writeFlags`, else read only with `readFlags`; a
-// regular file or nothing.
+// regular file or nothing. What was opened is checked again, as the name may
+// have changed since it was looked at; a file whose length cannot be had is
+// kept, to be told as unreadable.
 OpenedFile openRegular(const std::string& path, int writeFlags, int readFlags) {
+  if (namesOtherThanAFile(path, (readFlags & O_NOFOLLOW) == 0)) return {};
   OpenedFile opened{openWith(path, O_RDWR | writeFlags), true};
   if (opened.handle < 0) opened = {openWith(path, O_RDONLY | readFlags), false};
   if (opened.handle < 0) return {};
   const int fd = static_cast<int>(opened.handle);
-  if (!isRegularFile(fd, opened.size)) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) {
+    opened.size = std::nullopt;
+  } else if (!S_ISREG(status.st_mode)) {
     ::close(fd);
     return {};
+  } else {
+    opened.size = static_cast<std::uint64_t>(status.st_size);
   }
   return opened;
 }
@@ -55,13 +66,15 @@ OpenedFile openExisting(const std::string& path) {
   return openRegular(path, 0, 0);
 }
 
-std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {
+std::optional<std::size_t> readAt(FileHandle file, std::uint64_t offset, char* buffer,
+                                  std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
     const ssize_t n = ::pread(static_cast<int>(file), buffer + done, size - done,
                               static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
     done += static_cast<std::size_t>(n);
   }
   return done;
@@ -79,9 +92,9 @@ bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_
   return true;
 }
 
-std::uint64_t fileSize(FileHandle file) {
+std::optional<std::uint64_t> fileSize(FileHandle file) {
   struct stat status {};
-  if (::fstat(static_cast<int>(file), &status) != 0) return 0;
+  if (::fstat(static_cast<int>(file), &status) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(status.st_size);
 }
 
@@ -115,7 +128,15 @@ std::uint64_t copyWithin(FileHandle from, std::uint64_t fromOffset, FileHandle t
   return done;
 }
 
+// rename() would replace a file whatever its mode; a modder who took the
+// write permission from the file meant it to stay, as Windows keeps a
+// read-only file.
 bool replaceFile(const std::string& from, const std::string& to) {
+  struct stat status {};
+  if (::lstat(to.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+      (status.st_mode & S_IWUSR) == 0) {
+    return false;
+  }
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 

@@ -24,8 +24,13 @@ struct InterruptCleanup {
 };
 InterruptCleanup gCleanup;
 
+// From the background the terminal is not set: that would stop the process
+// (SIGTTOU) instead of ending it, and a job sent on with bg after Ctrl-Z has
+// given the terminal back already.
 extern "C" void cleanUpAndDie(int signal) {
-  if (gCleanup.terminalChanged) ::tcsetattr(STDIN_FILENO, TCSANOW, &gCleanup.savedTerminal);
+  if (gCleanup.terminalChanged && posix::inForeground()) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &gCleanup.savedTerminal);
+  }
   if (gCleanup.hasTemporary) ::unlink(gCleanup.temporaryPath);
   ::signal(signal, SIG_DFL);
   ::raise(signal);

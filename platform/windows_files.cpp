@@ -38,10 +38,15 @@ HANDLE keepIfDiskFile(HANDLE handle) {
   return handle;
 }
 
+// A name in the device namespace is refused before it is opened, as
+// opening a serial port raises its control lines (resetting a board on it)
+// and opening a tape rewinds it; what was opened is checked again.
 HANDLE openWith(const std::string& path, DWORD access, DWORD disposition,
                 DWORD flags = FILE_ATTRIBUTE_NORMAL) {
-  return keepIfDiskFile(::CreateFileW(filePath(path).c_str(), access, kShareAll, nullptr,
-                                      disposition, flags, nullptr));
+  const std::wstring name = filePath(path);
+  if (windows::namesDevice(name)) return INVALID_HANDLE_VALUE;
+  return keepIfDiskFile(
+      ::CreateFileW(name.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr));
 }
 
 enum class Found { kFile, kLink, kOtherReparsePoint, kNothing };
@@ -115,13 +120,20 @@ OpenedFile openExisting(const std::string& path) {
   return opened(openWith(path, GENERIC_READ, OPEN_EXISTING), false);
 }
 
-std::size_t readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {
+// A read with an offset at or past the end fails with ERROR_HANDLE_EOF: that
+// is the end; any other failure is an error.
+std::optional<std::size_t> readAt(FileHandle file, std::uint64_t offset, char* buffer,
+                                  std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
     OVERLAPPED position = at(offset + done);
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(std::min(size - done, kLargestIo));
-    if (!::ReadFile(fromHandle(file), buffer + done, want, &got, &position) || got == 0) break;
+    if (!::ReadFile(fromHandle(file), buffer + done, want, &got, &position)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      return std::nullopt;
+    }
+    if (got == 0) break;
     done += got;
   }
   return done;
@@ -141,9 +153,9 @@ bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_
   return true;
 }
 
-std::uint64_t fileSize(FileHandle file) {
+std::optional<std::uint64_t> fileSize(FileHandle file) {
   LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(fromHandle(file), &size)) return 0;
+  if (!::GetFileSizeEx(fromHandle(file), &size)) return std::nullopt;
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 

@@ -28,6 +28,17 @@ std::wstring filePath(const std::string& path) {
   return extendedLengthPath(toWide(path));
 }
 
+bool namesDevice(std::wstring_view path) {
+  if (!path.starts_with(L"\\\\?\\") && !path.starts_with(L"\\\\.\\")) return false;
+  const std::wstring_view rest = path.substr(4);
+  const auto isLetter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+  if (rest.size() > 3 && isLetter(rest[0]) && rest.substr(1, 2) == L":\\") return false;
+  if (rest.starts_with(L"UNC\\")) return false;
+  const std::size_t volumeEnd = rest.find(L"}\\");
+  return !(rest.starts_with(L"Volume{") && volumeEnd != std::wstring_view::npos &&
+           volumeEnd + 2 < rest.size());
+}
+
 std::string folderOf(const std::string& path) {
   const std::string full = toUtf8(filePath(path));
   const bool made = full.starts_with("\\\\?\\");  // else Windows could not make it full

@@ -19,6 +19,11 @@ std::wstring extendedLengthPath(std::wstring_view path);
 // UTF-16, in the form it takes at any length.
 std::wstring filePath(const std::string& path);
 
+// True when `path`, in the form filePath() gives, names a device rather than
+// a file on a drive, a share or a volume: "\\.\COM1", "\\.\Tape0",
+// "\\.\C:" (the volume itself), "\\?\GLOBALROOT\Device\...".
+bool namesDevice(std::wstring_view path);
+
 // The folder of `path`, backslash included, from its full path:
 // "C:units(new).spr" lies in the current folder of drive C, which need not
 // be the current folder.

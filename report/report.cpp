@@ -105,6 +105,14 @@ void printMissingFileAbort(Report& report, std::string_view fileName, std::strin
   printLine(report, std::string(program) + " Aborted!");
 }
 
+void printFileFailureAbort(Report& report, std::string_view verb, std::string_view fileName,
+                           std::string_view program) {
+  blankLine(report);
+  printLine(report, "Couldnt " + std::string(verb) + " " + std::string(fileName));
+  blankLine(report);
+  printLine(report, std::string(program) + " Aborted!");
+}
+
 void waitForKey(Report& report) {
   report.pause();
 }

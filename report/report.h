@@ -87,6 +87,12 @@ void printWalkStopped(Report& report, std::uint64_t fileSize);
 // "Missing File " + `fileName`, an empty line, `program` + " Aborted!".
 void printMissingFileAbort(Report& report, std::string_view fileName, std::string_view program);
 
+// The end of a run that a failing file ended: the blank line, "Couldnt " +
+// `verb` + " " + `fileName` ("Couldnt read units.spr"), the blank line,
+// `program` + " Aborted!".
+void printFileFailureAbort(Report& report, std::string_view verb, std::string_view fileName,
+                           std::string_view program);
+
 void waitForKey(Report& report);
 // The end of every run: the final pause. The caller then exits with status 0.
 void finishRun(Report& report);
