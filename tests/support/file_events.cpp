@@ -5,9 +5,16 @@
 //   or a virus scanner would; one that ends in "-1-2.dds" writes "<open 1-2>";
 // - with FAIL_CLOSE_OF set, closing a file whose name ends in its value
 //   fails with EIO after the file is closed, as a network file system
-//   reports a write it could not make.
+//   reports a write it could not make;
+// - with FAIL_CALL and FAIL_AT set, the FAIL_AT-th call of one kind fails
+//   with EIO, as a failing disk, a full one or a share that drops fails it:
+//   read (pread), copy (copy_file_range), write (pwrite), open, size (fstat,
+//   stat, lstat), rename or close (after closing). The name of the file it
+//   was made on is written to the file FAIL_MARK, so that a test knows the
+//   failure happened, and where.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdarg.h>
 #include <unistd.h>
 
@@ -36,21 +43,58 @@ void markOpen(const char* path) {
   }
 }
 
-bool closeMustFail(int fd) {
-  const char* suffix = std::getenv("FAIL_CLOSE_OF");
-  if (suffix == nullptr) return false;
-  char link[64];
-  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-  char name[4096];
-  const ssize_t length = ::readlink(link, name, sizeof name - 1);
-  if (length <= 0) return false;
-  name[length] = '\0';
-  return endsWith(name, suffix);
-}
 
 template <typename Function>
 Function next(const char* name) {
   return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+void markFailure(const char* name) {
+  const char* mark = std::getenv("FAIL_MARK");
+  if (mark == nullptr) return;
+  static const auto realOpen = next<int (*)(const char*, int, ...)>("open64");
+  const int fd = realOpen(mark, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  (void)::write(fd, name, std::strlen(name));
+  static const auto realClose = next<int (*)(int)>("close");
+  realClose(fd);
+}
+
+const char* nameOf(int fd, char (&name)[4096]) {
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t length = ::readlink(link, name, sizeof name - 1);
+  name[length > 0 ? length : 0] = '\0';
+  return name;
+}
+
+// True when this call of `kind` is the one to fail; it is then marked as
+// made on `name`.
+bool failsNow(const char* kind, const char* name) {
+  const char* failing = std::getenv("FAIL_CALL");
+  const char* at = std::getenv("FAIL_AT");
+  if (failing == nullptr || at == nullptr || std::strcmp(failing, kind) != 0) return false;
+  static long calls = 0;
+  if (++calls != std::atol(at)) return false;
+  markFailure(name);
+  return true;
+}
+
+bool closeMustFail(int fd) {
+  const char* suffix = std::getenv("FAIL_CLOSE_OF");
+  char name[4096];
+  return suffix != nullptr && endsWith(nameOf(fd, name), suffix);
+}
+
+bool failsNow(const char* kind, int fd) {
+  char name[4096];
+  return failsNow(kind, nameOf(fd, name));
+}
+
+template <typename Result>
+Result failed() {
+  errno = EIO;
+  return static_cast<Result>(-1);
 }
 
 mode_t modeOf(int flags, va_list& rest) {
@@ -67,17 +111,59 @@ extern "C" int open64(const char* path, int flags, ...) {
   const mode_t mode = modeOf(flags, rest);
   va_end(rest);
   markOpen(path);
+  if (failsNow("open", path)) return failed<int>();
   static const auto real = next<int (*)(const char*, int, ...)>("open64");
   return real(path, flags, mode);
 }
 
 extern "C" int close(int fd) {
-  const bool fail = closeMustFail(fd);
+  const bool fail = closeMustFail(fd) || failsNow("close", fd);
   static const auto real = next<int (*)(int)>("close");
   const int result = real(fd);
-  if (result == 0 && fail) {
-    errno = EIO;
-    return -1;
-  }
+  if (result == 0 && fail) return failed<int>();
   return result;
+}
+
+extern "C" ssize_t pread64(int fd, void* buffer, size_t size, off_t offset) {
+  if (failsNow("read", fd)) return failed<ssize_t>();
+  static const auto real = next<ssize_t (*)(int, void*, size_t, off_t)>("pread64");
+  return real(fd, buffer, size, offset);
+}
+
+extern "C" ssize_t pwrite64(int fd, const void* data, size_t size, off_t offset) {
+  if (failsNow("write", fd)) return failed<ssize_t>();
+  static const auto real = next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite64");
+  return real(fd, data, size, offset);
+}
+
+extern "C" ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size_t size,
+                                   unsigned flags) {
+  if (failsNow("copy", in)) return failed<ssize_t>();
+  static const auto real =
+      next<ssize_t (*)(int, off_t*, int, off_t*, size_t, unsigned)>("copy_file_range");
+  return real(in, inOffset, out, outOffset, size, flags);
+}
+
+extern "C" int fstat64(int fd, struct stat64* status) {
+  if (failsNow("size", fd)) return failed<int>();
+  static const auto real = next<int (*)(int, struct stat64*)>("fstat64");
+  return real(fd, status);
+}
+
+extern "C" int stat64(const char* path, struct stat64* status) {
+  if (failsNow("size", path)) return failed<int>();
+  static const auto real = next<int (*)(const char*, struct stat64*)>("stat64");
+  return real(path, status);
+}
+
+extern "C" int lstat64(const char* path, struct stat64* status) {
+  if (failsNow("size", path)) return failed<int>();
+  static const auto real = next<int (*)(const char*, struct stat64*)>("lstat64");
+  return real(path, status);
+}
+
+extern "C" int rename(const char* from, const char* to) {
+  if (failsNow("rename", to)) return failed<int>();
+  static const auto real = next<int (*)(const char*, const char*)>("rename");
+  return real(from, to);
 }
