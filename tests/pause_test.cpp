@@ -141,19 +141,28 @@ TEST_F(Pause, AKeyAtTheEndOfAPauseEndsNoOther) {
 
 // Under nohup, or as a background job, the caller has the hangup ignored:
 // the run must outlive it. Once the terminal is closed no key can come, and
-// the pause ends.
-TEST_F(Pause, AnIgnoredHangupWaitsUntilTheTerminalCloses) {
-  TempDir dir;
-  writeFile(dir.file("units.rep"), testing_support::Bytes().u32(0));
-  const auto inherited = ::signal(SIGHUP, SIG_IGN);
-  TerminalRun run(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
-  ::signal(SIGHUP, inherited);
-  ASSERT_TRUE(run.waitForOutput("Done!"));
-  ::kill(run.pid(), SIGHUP);
-  ASSERT_TRUE(run.stillWaitingAfter(300ms)) << "the hangup ended the run";
-  run.hangUp();
-  EXPECT_FALSE(run.stillWaitingAfter(1s)) << "it waits on a terminal that is gone";
-  EXPECT_EQ(run.exitStatus(), 0);
+// the pause ends. A stop the caller ignores (a shell's trap '' TSTP) stays
+// ignored too: Ctrl-Z at the pause does nothing.
+TEST_F(Pause, AnIgnoredSignalIsLeftIgnored) {
+  const struct {
+    const char* command;
+    int signal;        // sent to the run, or
+    const char* keys;  // typed at its pause
+  } cases[] = {{"trap '' HUP; exec \"$0\" units.rep", SIGHUP, ""},
+               {"trap '' TSTP; set -m; \"$0\" units.rep; echo ended", 0, "\x1a"}};
+  for (const auto& [command, signal, keys] : cases) {
+    SCOPED_TRACE(command);
+    TempDir dir;
+    writeFile(dir.file("units.rep"), testing_support::Bytes().u32(0));
+    TerminalRun run("/bin/sh", {"-c", command, ZERBOLT_PATH}, dir.path().string());
+    ASSERT_TRUE(run.waitForOutput("Done!"));
+    if (signal != 0) ::kill(run.pid(), signal);
+    run.type(keys);
+    ASSERT_TRUE(run.stillWaitingAfter(300ms)) << "the ignored signal ended or stopped the run";
+    run.hangUp();
+    EXPECT_FALSE(run.stillWaitingAfter(1s)) << "it waits on a terminal that is gone";
+    if (signal == SIGHUP) EXPECT_EQ(run.exitStatus(), 0);
+  }
 }
 
 // Typed at a prompt with the report sent to a file, or started with "&"
@@ -178,32 +187,47 @@ TEST_F(Pause, NoPauseWhereNobodyCanAnswer) {
 }
 
 // Ctrl-Z at a pause, in a shell that leaves the terminal as the stopped job
-// had it (dash): the terminal comes back as the run found it, and fg gives
-// the pause its settings again, so that one key ends it.
+// had it (dash): the terminal comes back as the run found it. Brought back
+// with fg, at once or after running on in the background (bg), the pause
+// takes its settings again, so that one key ends it; ended in the
+// background, the run ends, without touching the terminal from there.
 TEST_F(Pause, AStoppedPauseGivesTheTerminalBackAndTakesItAgain) {
-  TempDir dir;
-  writeFile(dir.file("units.rep"), testing_support::Bytes().u32(0));
-  TerminalRun run("/bin/sh",
-                  {"-c", "set -m; \"$0\" units.rep; echo stopped; sleep 1; fg; echo \"ended $?\"",
-                   ZERBOLT_PATH},
-                  dir.path().string());
-  // The line flags, once they are `expected` or after 2 s.
-  const auto lineFlags = [&run](tcflag_t expected) {
-    termios settings{};
-    for (int k = 0; k < 40; ++k, std::this_thread::sleep_for(50ms)) {
-      ::tcgetattr(run.master(), &settings);
-      if ((settings.c_lflag & (ICANON | ECHO)) == expected) break;
+  const struct {
+    const char* then;   // what the shell does with the stopped run
+    const char* ended;  // what the shell says when the run ends
+  } cases[] = {{"fg", "ended 0"},
+               {"bg; sleep 1; fg", "ended 0"},
+               {"bg; sleep 1; kill %1; wait %1", "ended 143"}};
+  for (const auto& [then, ended] : cases) {
+    SCOPED_TRACE(then);
+    TempDir dir;
+    writeFile(dir.file("units.rep"), testing_support::Bytes().u32(0));
+    TerminalRun run("/bin/sh",
+                    {"-c",
+                     std::string("set -m; \"$0\" units.rep; echo stopped; sleep 1; ") + then +
+                         "; echo \"ended $?\"",
+                     ZERBOLT_PATH},
+                    dir.path().string());
+    // The line flags, once they are `expected` or after 4 s.
+    const auto lineFlags = [&run](tcflag_t expected) {
+      termios settings{};
+      for (int k = 0; k < 80; ++k, std::this_thread::sleep_for(50ms)) {
+        ::tcgetattr(run.master(), &settings);
+        if ((settings.c_lflag & (ICANON | ECHO)) == expected) break;
+      }
+      return settings.c_lflag & (ICANON | ECHO);
+    };
+    ASSERT_TRUE(run.waitForOutput("Done!"));
+    ASSERT_EQ(lineFlags(0), 0u) << "the pause did not take the terminal";
+    run.type("\x1a");
+    ASSERT_TRUE(run.waitForOutput("stopped"));
+    EXPECT_EQ(lineFlags(ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+    if (std::string(ended) == "ended 0") {
+      EXPECT_EQ(lineFlags(0), 0u) << "fg left the pause without its settings";
+      run.type("x");
     }
-    return settings.c_lflag & (ICANON | ECHO);
-  };
-  ASSERT_TRUE(run.waitForOutput("Done!"));
-  ASSERT_EQ(lineFlags(0), 0u) << "the pause did not take the terminal";
-  run.type("\x1a");
-  ASSERT_TRUE(run.waitForOutput("stopped"));
-  EXPECT_EQ(lineFlags(ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
-  EXPECT_EQ(lineFlags(0), 0u) << "fg left the pause without its settings";
-  run.type("x");
-  EXPECT_TRUE(run.waitForOutput("ended 0"));
+    EXPECT_TRUE(run.waitForOutput(ended)) << run.output();
+  }
 }
 
 TEST_F(Pause, TerminalSettingsComeBackWhenInterrupted) {

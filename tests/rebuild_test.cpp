@@ -369,18 +369,32 @@ TEST_P(Rebuild, PrintsTheReportAndWritesTheArchive) {
 
 INSTANTIATE_TEST_SUITE_P(Indexes, Rebuild, ::testing::ValuesIn(cases()), testing_support::caseName);
 
+// A folder, or a file made read-only, where the new archive goes stays as it
+// was: the modder meant it.
 TEST(RebuildFailures, ArchiveThatCannotBePutInPlaceIsReported) {
-  TempDir dir;
-  writeFile(dir.file("units.rep"), Bytes().u32(1).u32(1).header(21, 1, 1, 1, 1, 4));
-  writeFile(dir.file("units-1-1.dds"), argbFileHeader(1, 1, 4) + "ARGB");
-  std::filesystem::create_directory(dir.file("units(new).spr"));
-  const auto result = runProgram(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
-  EXPECT_EQ(result.output, start("units", 1) +
-                               "Section 1 : 1 Images\r\n"
-                               " \r\nCouldnt write units(new).spr\r\n \r\n" +
-                               kAborted);
-  EXPECT_TRUE(std::filesystem::is_directory(dir.file("units(new).spr")));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+  for (const bool readOnlyFile : {false, true}) {
+    SCOPED_TRACE(readOnlyFile ? "a read-only file" : "a folder");
+    TempDir dir;
+    writeFile(dir.file("units.rep"), Bytes().u32(1).u32(1).header(21, 1, 1, 1, 1, 4));
+    writeFile(dir.file("units-1-1.dds"), argbFileHeader(1, 1, 4) + "ARGB");
+    const std::string target = dir.file("units(new).spr");
+    if (readOnlyFile) {
+      writeFile(target, "earlier archive");
+      std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
+    } else {
+      std::filesystem::create_directory(target);
+    }
+    const auto result = runProgram(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
+    EXPECT_EQ(result.output, start("units", 1) +
+                                 "Section 1 : 1 Images\r\n"
+                                 " \r\nCouldnt write units(new).spr\r\n \r\n" +
+                                 kAborted);
+    EXPECT_TRUE(readOnlyFile ? readFile(target) == "earlier archive"
+                             : std::filesystem::is_directory(target));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+  }
 }
 
 TEST(RebuildFailures, AnIndexCountItCannotHoldStops) {
