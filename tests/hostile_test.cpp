@@ -377,9 +377,10 @@ TEST_F(HostilePosix, AFailedCloseIsAFailedWrite) {
 // Each file operation of a run fails in turn, as a failing disk, a full one
 // or a share that drops would fail it: the run either prints and writes what
 // an untroubled run does, or names the failing file in a "Couldnt" (or
-// "Missing File") line and does not end in "Done!". Inputs stay as they
-// were, and every other file is as it was, as the untroubled run leaves it,
-// gone, or named as not written; no temporary file is left.
+// "Missing File") line, shows nothing it read after the failure, and does
+// not end in "Done!". Inputs stay as they were, and every other file is as
+// it was, as the untroubled run leaves it, gone, or named as not written; no
+// temporary file is left.
 TEST_F(HostilePosix, EveryFailingFileCallIsToldOrHarmless) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "a preloaded library cannot come before the sanitizer's runtime";
@@ -443,8 +444,14 @@ TEST_F(HostilePosix, EveryFailingFileCallIsToldOrHarmless) {
         if (result.output == clean.output && after == cleanFiles) continue;
         const std::string& out = result.output;
         EXPECT_FALSE(out.ends_with("\r\nDone!\r\n")) << out;
-        EXPECT_TRUE(out.find("\r\nCouldnt ") != std::string::npos ||
-                    out.find("\r\nMissing File ") != std::string::npos)
+        const std::size_t told =
+            std::min(out.find("\r\nCouldnt "), out.find("\r\nMissing File "));
+        ASSERT_NE(told, std::string::npos) << out;
+        // Up to the line before it, what an untroubled run prints: nothing
+        // read after the failure is shown.
+        const std::size_t lineBefore = out.rfind("\r\n", told - 1);
+        EXPECT_TRUE(clean.output.starts_with(
+            out.substr(0, lineBefore == std::string::npos ? 0 : lineBefore + 2)))
             << out;
         if (std::string(kind) == "read") {
           const std::string failed = fs::path(readFile(mark)).filename().string();
