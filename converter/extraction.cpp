@@ -129,8 +129,8 @@ Tally extractArchive(Report& report, const RunNames& names,
   std::uint32_t sectionCount = 0;
   if (run.walk.readSectionCount(sectionCount)) {
     run.index.writeSectionCount(sectionCount);
-    report::printLine(report, "Number of section(s) in " + names.name + ": " +
-                                  report::numberText(sectionCount));
+    report::printLine(
+        report, "Number of section(s) in " + names.name + ": " + report::numberText(sectionCount));
   }
   for (std::uint64_t section = 1; section <= sectionCount; ++section) {
     if (!extractSection(run, static_cast<std::uint32_t>(section))) break;

@@ -44,9 +44,11 @@ std::uint64_t File::size() const {
 
 std::size_t File::read(std::uint64_t offset, char* buffer, std::size_t size) const {
   if (!isOpen()) return 0;
-  const std::size_t got = readFailed_                    ? 0
-                          : size <= kLargestWindow / 2 ? readThroughWindow(offset, buffer, size)
-                                                         : readFromSystem(offset, buffer, size);
+  std::size_t got = 0;
+  if (!readFailed_) {
+    got = size <= kLargestWindow / 2 ? readThroughWindow(offset, buffer, size)
+                                     : readFromSystem(offset, buffer, size);
+  }
   std::memset(buffer + got, 0, size - got);
   return got;
 }

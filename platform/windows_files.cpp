@@ -176,7 +176,13 @@ std::uint64_t copyWithin(FileHandle, std::uint64_t, FileHandle, std::uint64_t, s
   return 0;
 }
 
+// Windows refuses to replace a read-only file; asked here too, as not every
+// implementation of MoveFileEx does (Wine replaces it).
 bool replaceFile(const std::string& from, const std::string& to) {
+  const DWORD attributes = ::GetFileAttributesW(filePath(to).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return false;
+  }
   return ::MoveFileExW(filePath(from).c_str(), filePath(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

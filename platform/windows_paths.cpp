@@ -31,7 +31,9 @@ std::wstring filePath(const std::string& path) {
 bool namesDevice(std::wstring_view path) {
   if (!path.starts_with(L"\\\\?\\") && !path.starts_with(L"\\\\.\\")) return false;
   const std::wstring_view rest = path.substr(4);
-  const auto isLetter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+  const auto isLetter = [](wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+  };
   if (rest.size() > 3 && isLetter(rest[0]) && rest.substr(1, 2) == L":\\") return false;
   if (rest.starts_with(L"UNC\\")) return false;
   const std::size_t volumeEnd = rest.find(L"}\\");

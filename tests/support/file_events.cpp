@@ -14,8 +14,8 @@
 //   failure happened, and where.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <stdarg.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,7 +42,6 @@ void markOpen(const char* path) {
     (void)::write(STDOUT_FILENO, "<open 1-2>", 10);
   }
 }
-
 
 template <typename Function>
 Function next(const char* name) {
@@ -124,46 +123,22 @@ extern "C" int close(int fd) {
   return result;
 }
 
-extern "C" ssize_t pread64(int fd, void* buffer, size_t size, off_t offset) {
-  if (failsNow("read", fd)) return failed<ssize_t>();
-  static const auto real = next<ssize_t (*)(int, void*, size_t, off_t)>("pread64");
-  return real(fd, buffer, size, offset);
-}
+// A call of `kind` that fails when its turn comes, else is made; `on` is the
+// file it is made on, a descriptor or a name.
+#define FAILING(kind, on, Result, name, parameters, arguments)  \
+  extern "C" Result name parameters {                           \
+    if (failsNow(kind, on)) return failed<Result>();            \
+    static const auto real = next<Result(*) parameters>(#name); \
+    return real arguments;                                      \
+  }
 
-extern "C" ssize_t pwrite64(int fd, const void* data, size_t size, off_t offset) {
-  if (failsNow("write", fd)) return failed<ssize_t>();
-  static const auto real = next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite64");
-  return real(fd, data, size, offset);
-}
-
-extern "C" ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size_t size,
-                                   unsigned flags) {
-  if (failsNow("copy", in)) return failed<ssize_t>();
-  static const auto real =
-      next<ssize_t (*)(int, off_t*, int, off_t*, size_t, unsigned)>("copy_file_range");
-  return real(in, inOffset, out, outOffset, size, flags);
-}
-
-extern "C" int fstat64(int fd, struct stat64* status) {
-  if (failsNow("size", fd)) return failed<int>();
-  static const auto real = next<int (*)(int, struct stat64*)>("fstat64");
-  return real(fd, status);
-}
-
-extern "C" int stat64(const char* path, struct stat64* status) {
-  if (failsNow("size", path)) return failed<int>();
-  static const auto real = next<int (*)(const char*, struct stat64*)>("stat64");
-  return real(path, status);
-}
-
-extern "C" int lstat64(const char* path, struct stat64* status) {
-  if (failsNow("size", path)) return failed<int>();
-  static const auto real = next<int (*)(const char*, struct stat64*)>("lstat64");
-  return real(path, status);
-}
-
-extern "C" int rename(const char* from, const char* to) {
-  if (failsNow("rename", to)) return failed<int>();
-  static const auto real = next<int (*)(const char*, const char*)>("rename");
-  return real(from, to);
-}
+FAILING("read", fd, ssize_t, pread64, (int fd, void* to, size_t n, off_t at), (fd, to, n, at))
+FAILING("write", fd, ssize_t, pwrite64, (int fd, const void* from, size_t n, off_t at),
+        (fd, from, n, at))
+FAILING("copy", in, ssize_t, copy_file_range,
+        (int in, off_t* inAt, int out, off_t* outAt, size_t n, unsigned flags),
+        (in, inAt, out, outAt, n, flags))
+FAILING("size", fd, int, fstat64, (int fd, struct stat64* status), (fd, status))
+FAILING("size", path, int, stat64, (const char* path, struct stat64* status), (path, status))
+FAILING("size", path, int, lstat64, (const char* path, struct stat64* status), (path, status))
+FAILING("rename", to, int, rename, (const char* from, const char* to), (from, to))
