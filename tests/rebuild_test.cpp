@@ -378,14 +378,9 @@ TEST(RebuildFailures, ArchiveThatCannotBePutInPlaceIsReported) {
     writeFile(dir.file("units.rep"), Bytes().u32(1).u32(1).header(21, 1, 1, 1, 1, 4));
     writeFile(dir.file("units-1-1.dds"), argbFileHeader(1, 1, 4) + "ARGB");
     const std::string target = dir.file("units(new).spr");
-    if (readOnlyFile) {
-      writeFile(target, "earlier archive");
-      std::filesystem::permissions(target, std::filesystem::perms::owner_read |
-                                               std::filesystem::perms::group_read |
-                                               std::filesystem::perms::others_read);
-    } else {
-      std::filesystem::create_directory(target);
-    }
+    if (readOnlyFile) writeFile(target, "earlier archive");
+    if (readOnlyFile) std::filesystem::permissions(target, std::filesystem::perms::owner_read);
+    if (!readOnlyFile) std::filesystem::create_directory(target);
     const auto result = runProgram(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
     EXPECT_EQ(result.output, start("units", 1) +
                                  "Section 1 : 1 Images\r\n"
