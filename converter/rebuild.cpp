@@ -4,10 +4,12 @@
 #include <utility>
 
 #include "formats/archive.h"
+#include "formats/copy.h"
 #include "formats/dds.h"
 #include "formats/file.h"
 #include "formats/index.h"
 #include "formats/names.h"
+#include "formats/pending_file.h"
 
 namespace converter {
 namespace {
@@ -71,10 +73,11 @@ void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
 
 bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& imageFile,
                 std::uint64_t dataOffset) {
-  std::string bytes(formats::kImageHeaderSize, '\0');
-  formats::encodeImageHeader(bytes.data(), header);
-  return formats::writeHeaderAndRange(run.archive, run.position, std::move(bytes), imageFile,
-                                      dataOffset, header.dataSize, 0);
+  char bytes[formats::kImageHeaderSize];
+  formats::encodeImageHeader(bytes, header);
+  return formats::writeHeaderAndRange(run.archive, run.position,
+                                      std::string_view(bytes, sizeof bytes), imageFile, dataOffset,
+                                      header.dataSize);
 }
 
 // Why the index gave no record.
@@ -126,7 +129,7 @@ Ending rebuildArchive(Report& report, const RunNames& names, std::uint64_t& inde
   const std::string stem = names.directoryPrefix + names.baseName;
   const formats::File indexFile = formats::File::openExisting(stem + ".rep");
   if (!indexFile.isOpen()) return {Outcome::kMissingIndex};
-  formats::PendingFile newArchive(stem + "(new).spr");
+  formats::PendingFile newArchive(stem + "(new).spr", "Zerbolt");
   if (!newArchive.isOpen()) return {Outcome::kWriteFailed};
   formats::IndexReader index(indexFile);
   indexSize = index.fileSize();

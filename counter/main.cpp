@@ -3,9 +3,9 @@
 #include "report/report.h"
 
 int main(int argc, char** argv) {
-  platform::Console& console = platform::systemConsole();
+  platform::prepareProcess();
   const std::string argument = platform::firstArgument(argc, argv);
-  report::Report report(console);
+  report::Report report(platform::systemConsole());
   counter::runCounter(report, argument);
   return 0;
 }

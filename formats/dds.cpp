@@ -1,9 +1,9 @@
 #include "formats/dds.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "formats/coding.h"
+#include "formats/copy.h"
 
 namespace formats::dds {
 
@@ -24,8 +24,7 @@ bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::stri
   encodeU32(bytes.data() + kHeightOffset, header.height);
   encodeU32(bytes.data() + kWidthOffset, header.width);
   encodeU32(bytes.data() + kLinearSizeOffset, header.dataSize);
-  return writeHeaderAndRange(imageFile, 0, std::move(bytes), archive, dataOffset, header.dataSize,
-                             imageFile.size());
+  return writeHeaderAndRange(imageFile, 0, bytes, archive, dataOffset, header.dataSize);
 }
 
 std::uint64_t ImageFileFields::dataOffset() const {

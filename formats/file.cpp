@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
-#include <vector>
 
 namespace formats {
 
@@ -25,6 +24,7 @@ File& File::operator=(File&& other) noexcept {
     handle_ = std::exchange(other.handle_, platform::kNoFile);
     writable_ = std::exchange(other.writable_, false);
     size_ = std::exchange(other.size_, 0);
+    openedSize_ = std::exchange(other.openedSize_, 0);
     readFailed_ = std::exchange(other.readFailed_, false);
     window_ = std::move(other.window_);
     windowStart_ = other.windowStart_;
@@ -95,7 +95,7 @@ std::uint64_t File::copyFrom(const File& from, std::uint64_t fromOffset, std::ui
                              std::uint64_t size) {
   if (!writable_ || !from.isOpen() || from.readFailed_) return 0;
   const std::uint64_t copied =
-      platform::copyWithin(from.handle_, fromOffset, handle_, toOffset, size);
+      platform::copyBetweenFiles(from.handle_, fromOffset, handle_, toOffset, size);
   if (copied > 0) {
     size_ = std::max(size_, toOffset + copied);
     windowFilled_ = 0;
@@ -108,12 +108,13 @@ File File::adopt(platform::OpenedFile opened) {
   file.handle_ = opened.handle;
   file.writable_ = opened.writable && opened.size.has_value();
   file.size_ = opened.size.value_or(0);
+  file.openedSize_ = file.size_;
   file.readFailed_ = !opened.size.has_value();
   return file;
 }
 
-void File::markSparse() {
-  if (writable_) platform::markSparse(handle_);
+void File::allowHoles() {
+  if (writable_) platform::allowHoles(handle_);
 }
 
 bool File::close() {
@@ -123,92 +124,6 @@ bool File::close() {
   size_ = 0;
   windowFilled_ = 0;
   return closed;
-}
-
-PendingFile::PendingFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
-  file_ = File::adopt(platform::createUniqueFile(finalPath_, temporaryPath_));
-}
-
-PendingFile::~PendingFile() {
-  discard();
-}
-
-bool PendingFile::commit() {
-  if (!file_.isOpen()) return false;
-  if (!file_.close() || !platform::replaceFile(temporaryPath_, finalPath_)) {
-    discard();
-    return false;
-  }
-  platform::removeIfInterrupted("");
-  temporaryPath_.clear();
-  return true;
-}
-
-void PendingFile::discard() {
-  file_.close();
-  if (temporaryPath_.empty()) return;
-  platform::removeFile(temporaryPath_);
-  platform::removeIfInterrupted("");
-  temporaryPath_.clear();
-}
-
-namespace {
-
-constexpr std::uint64_t kCopyChunk = 1 << 20;
-// Ranges from this size on are copied by the system; smaller ones go through
-// the read-ahead window, and out with their header in one write.
-constexpr std::uint64_t kCopyWithinFrom = 64 << 10;
-
-// Zeros over [begin, end): real ones where the file had bytes, a hole past that.
-bool writeZeros(File& to, std::uint64_t begin, std::uint64_t end, std::uint64_t oldSize,
-                std::vector<char>& chunk) {
-  std::fill(chunk.begin(), chunk.end(), '\0');
-  const std::uint64_t overwriteEnd = std::min(end, std::max(begin, oldSize));
-  for (std::uint64_t at = begin; at < overwriteEnd;) {
-    const std::size_t n =
-        static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), overwriteEnd - at));
-    if (!to.write(at, chunk.data(), n)) return false;
-    at += n;
-  }
-  if (end == overwriteEnd) return true;
-  to.markSparse();
-  return to.write(end - 1, chunk.data(), 1);
-}
-
-}  // namespace
-
-bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
-               std::uint64_t size, std::uint64_t toOldSize) {
-  if (size == 0) return true;
-  const std::uint64_t fromSize = from.size();
-  const std::uint64_t available = fromOffset < fromSize ? std::min(size, fromSize - fromOffset) : 0;
-  std::uint64_t done =
-      available >= kCopyWithinFrom ? to.copyFrom(from, fromOffset, toOffset, available) : 0;
-  if (done == size) return true;
-  // Held only when the system did not copy everything.
-  std::vector<char> chunk(static_cast<std::size_t>(std::min(size, kCopyChunk)));
-  while (done < available) {
-    const std::size_t n =
-        static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), available - done));
-    from.read(fromOffset + done, chunk.data(), n);
-    if (from.readFailed() || !to.write(toOffset + done, chunk.data(), n)) return false;
-    done += n;
-  }
-  if (available == size) return true;
-  return writeZeros(to, toOffset + available, toOffset + size, toOldSize, chunk);
-}
-
-bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string header, const File& from,
-                         std::uint64_t fromOffset, std::uint64_t size, std::uint64_t toOldSize) {
-  const std::uint64_t dataOffset = toOffset + header.size();
-  if (size < kCopyWithinFrom && fromOffset + size <= from.size()) {
-    const std::size_t headerSize = header.size();
-    header.resize(headerSize + size);
-    from.read(fromOffset, header.data() + headerSize, size);
-    return !from.readFailed() && to.write(toOffset, header.data(), header.size());
-  }
-  return to.write(toOffset, header.data(), header.size()) &&
-         copyRange(from, fromOffset, to, dataOffset, size, toOldSize);
 }
 
 }  // namespace formats

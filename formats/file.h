@@ -1,6 +1,7 @@
 // A file addressed by absolute byte offsets, opened in one of two ways: a file
 // the run writes (openOutput) or one it reads (openExisting). Neither ever
-// truncates a file.
+// truncates a file. A new file put in place whole is a PendingFile
+// (pending_file.h); ranges are copied between files by copy.h.
 //
 // Bytes past the end read as zeros, and a file that could not be opened
 // leaves the reader's buffer as it was. A read the system fails is no end of
@@ -50,6 +51,9 @@ class File {
   // length when it was opened (a file then neither read nor written).
   bool readFailed() const { return readFailed_; }
   std::uint64_t size() const;
+  // The file's length when it was opened: the bytes it held before the run
+  // wrote to it.
+  std::uint64_t openedSize() const { return openedSize_; }
 
   // Fills `buffer` with the `size` bytes at `offset`, zeros where the file
   // ends before them or once a read has failed; returns how many came from
@@ -67,7 +71,7 @@ class File {
 
   // Lets ranges never written stay holes that take no disk (Windows asks
   // for this before the hole is left).
-  void markSparse();
+  void allowHoles();
 
   // False when the system reports, on closing, that written bytes were lost.
   bool close();
@@ -83,6 +87,7 @@ class File {
   platform::FileHandle handle_ = platform::kNoFile;
   bool writable_ = false;
   std::uint64_t size_ = 0;
+  std::uint64_t openedSize_ = 0;
   mutable bool readFailed_ = false;
   // The read-ahead window: bytes [windowStart_, windowStart_ + windowFilled_)
   // of the file.
@@ -91,47 +96,5 @@ class File {
   mutable std::size_t windowFilled_ = 0;
   mutable std::size_t nextWindowSize_ = kFirstWindow;
 };
-
-// A new file that appears under its name whole or not at all: it is written
-// under a temporary name beside it and put in place by commit(); a file
-// never committed is removed, and whatever stood under the name stays.
-class PendingFile {
- public:
-  explicit PendingFile(std::string finalPath);
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
-  ~PendingFile();
-
-  bool isOpen() const { return file_.isOpen(); }
-  File& file() { return file_; }
-
-  // Closes the file and puts it in place; false (and the file removed) when
-  // that fails.
-  bool commit();
-
- private:
-  void discard();
-
-  std::string finalPath_;
-  std::string temporaryPath_;
-  File file_;
-};
-
-// Copies `size` bytes from `from` at `fromOffset` to `to` at `toOffset`,
-// inside the system where it can, else a chunk at a time, so that no more
-// than one chunk is ever held. Bytes that
-// `from` lacks are zeros: written out only where `to` already had bytes
-// (`toOldSize`, its length before the run wrote to it), and otherwise left to
-// the file system as a hole, so a huge declared size costs no disk. False
-// when a byte could not be written, or could not be read (from.readFailed()
-// then tells which).
-bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
-               std::uint64_t size, std::uint64_t toOldSize);
-
-// Writes `header` at `toOffset` followed by `size` bytes of `from` at
-// `fromOffset`, as copyRange does; a small range that `from` holds whole goes
-// out in the same write as the header.
-bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string header, const File& from,
-                         std::uint64_t fromOffset, std::uint64_t size, std::uint64_t toOldSize);
 
 }  // namespace formats

@@ -4,8 +4,9 @@
 // Everything that differs between operating systems lives behind these
 // declarations, and the rest of the code never asks which one it runs on.
 // Each system implements them in one file per concern: posix_files.cpp,
-// posix_signals.cpp, posix_console.cpp, posix_startup.cpp; windows_files.cpp,
-// windows_interrupt.cpp, windows_console.cpp, windows_command_line.cpp, with
+// posix_signals.cpp, posix_terminal.cpp, posix_console.cpp, posix_process.cpp;
+// windows_files.cpp, windows_interrupt.cpp, windows_console.cpp,
+// windows_process.cpp, with
 // the names carried between UTF-8 and UTF-16 in windows_text.cpp and
 // windows_paths.cpp.
 #pragma once
@@ -66,28 +67,32 @@ std::optional<std::uint64_t> fileSize(FileHandle file);
 // without passing them through the process; returns how many were copied,
 // fewer when `from` ends first or the system cannot copy this way (the
 // caller then goes on by reading and writing).
-std::uint64_t copyWithin(FileHandle from, std::uint64_t fromOffset, FileHandle to,
-                         std::uint64_t toOffset, std::uint64_t size);
+std::uint64_t copyBetweenFiles(FileHandle from, std::uint64_t fromOffset, FileHandle to,
+                               std::uint64_t toOffset, std::uint64_t size);
 
 // False when the system reports that written bytes were lost after all.
 bool closeFile(FileHandle file);
 
-// Makes the file keep the ranges that are never written as holes that take
+// Lets the ranges of the file that are never written stay holes that take
 // no disk; call it before writing past the end leaves one.
-void markSparse(FileHandle file);
+void allowHoles(FileHandle file);
 
-// The name of a temporary file of process `process`: short, so that it can
-// be made in any folder that can hold the file it stands in for.
-inline std::string temporaryName(unsigned long process, unsigned attempt) {
-  return "Zerbolt-" + std::to_string(process) + "-" + std::to_string(attempt) + ".tmp";
+// The name of a temporary file: `nameStart`, the process and the attempt.
+// Short, so that it can be made in any folder that can hold the file it
+// stands in for.
+inline std::string temporaryName(std::string_view nameStart, unsigned long process,
+                                 unsigned attempt) {
+  return std::string(nameStart) + "-" + std::to_string(process) + "-" + std::to_string(attempt) +
+         ".tmp";
 }
 
 // Creates a new, empty file for reading and writing in the folder of
-// `besidePath`, under a temporaryName(), never through a link; its name goes
-// to `createdPath`. Until removeIfInterrupted("") the file is removed if the
-// process is interrupted; no interruption can fall between its creation and
-// that.
-OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdPath);
+// `besidePath`, under a temporaryName() that starts with `nameStart`, never
+// through a link; its name goes to `createdPath`. Until
+// removeIfInterrupted("") the file is removed if the process is interrupted;
+// no interruption can fall between its creation and that.
+OpenedFile createUniqueFile(const std::string& besidePath, std::string_view nameStart,
+                            std::string& createdPath);
 
 // Puts `from` in place of `to` in one step, replacing any file there but one
 // made read-only, which stays as it is: false then.
@@ -99,8 +104,17 @@ bool removeFile(const std::string& path);
 // closed, a kill); the empty text names none.
 void removeIfInterrupted(const std::string& path);
 
+// Sets up what the process needs before it opens anything: standard
+// streams that were closed are opened on nothing, so that no file takes
+// their place; a broken pipe or a file-size limit does not end it, and the
+// failed write is told instead. Call it first of all.
+void prepareProcess();
+
 // The first command-line argument after the program name, as UTF-8; empty
-// when there is none.
+// when there is none. `argc` and `argv` are main's. Where the system keeps
+// the command line more exactly than main has it (Windows: main's arguments
+// are in the ANSI code page, which loses letters; its own copy is UTF-16),
+// it is read from there, and main's serve only when that cannot be had.
 std::string firstArgument(int argc, char** argv);
 
 // The console: where the report goes, and where key presses come from.
@@ -118,11 +132,7 @@ class Console {
   virtual bool isInteractive() const { return false; }
 };
 
-// The process's own console: standard output and standard input. Also sets up
-// what the process needs before it opens anything (standard streams that
-// were closed opened on nothing, so that no file takes their place) and
-// before its first write (binary output, a broken pipe or a file-size limit
-// not being fatal): call it first.
+// The process's own console: standard output and standard input.
 Console& systemConsole();
 
 }  // namespace platform

@@ -1,14 +1,12 @@
 // The console on POSIX systems: the report written to standard output, and
 // the pause that waits on the terminal for a key.
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "platform/platform.h"
-#include "platform/posix_signals.h"
-#include "platform/posix_startup.h"
+#include "platform/posix_terminal.h"
 
 namespace platform {
 namespace {
@@ -47,39 +45,9 @@ void waitForPress() {
   }
 }
 
-class TerminalPause {
- public:
-  TerminalPause() {
-    const posix::SignalsHeld held(posix::kJobControlSignals);
-    if (::tcgetattr(STDIN_FILENO, &saved_) != 0) return;
-    struct termios keys = saved_;
-    keys.c_lflag &= ~(ICANON | ECHO);
-    keys.c_cc[VMIN] = 0;
-    keys.c_cc[VTIME] = 0;
-    posix::restoreTerminalOnSignals(saved_, keys);
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &keys);
-    active_ = true;
-  }
-  ~TerminalPause() {
-    if (!active_) return;
-    const posix::SignalsHeld held(posix::kJobControlSignals);
-    ::tcflush(STDIN_FILENO, TCIFLUSH);  // what else was typed ends no other pause
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
-    posix::terminalRestored();
-  }
-  TerminalPause(const TerminalPause&) = delete;
-  TerminalPause& operator=(const TerminalPause&) = delete;
-  bool active() const { return active_; }
-
- private:
-  struct termios saved_ {};
-  bool active_ = false;
-};
-
 class PosixConsole final : public Console {
  public:
   PosixConsole() {
-    posix::prepareProcess();
     interactive_ = ::isatty(STDOUT_FILENO) != 0;
     // Only a person who sees the report can answer a pause.
     canPause_ = interactive_ && ::isatty(STDIN_FILENO) != 0;
@@ -98,7 +66,7 @@ class PosixConsole final : public Console {
 
   void waitForKey() override {
     if (!canPause_ || !posix::inForeground()) return;
-    TerminalPause pause;
+    posix::TerminalPause pause;
     if (pause.active()) waitForPress();
   }
 

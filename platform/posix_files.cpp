@@ -104,10 +104,10 @@ bool closeFile(FileHandle file) {
   return ::close(static_cast<int>(file)) == 0 || errno == EINTR;
 }
 
-void markSparse(FileHandle) {}  // every POSIX file system leaves holes unwritten
+void allowHoles(FileHandle) {}  // every POSIX file system leaves holes unwritten
 
-std::uint64_t copyWithin(FileHandle from, std::uint64_t fromOffset, FileHandle to,
-                         std::uint64_t toOffset, std::uint64_t size) {
+std::uint64_t copyBetweenFiles(FileHandle from, std::uint64_t fromOffset, FileHandle to,
+                               std::uint64_t toOffset, std::uint64_t size) {
   std::uint64_t done = 0;
 #ifdef __linux__
   // At most 1 GiB a call, so that the count fits every size_t and ssize_t.
@@ -144,10 +144,11 @@ bool removeFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }
 
-OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdPath) {
+OpenedFile createUniqueFile(const std::string& besidePath, std::string_view nameStart,
+                            std::string& createdPath) {
   const std::string folder = besidePath.substr(0, besidePath.rfind('/') + 1);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = folder + temporaryName(::getpid(), attempt);
+    const std::string path = folder + temporaryName(nameStart, ::getpid(), attempt);
     const posix::SignalsHeld held(posix::kEndingSignals);
     const int fd = openWith(path, O_RDWR | O_CREAT | O_EXCL);
     if (fd >= 0) {

@@ -165,14 +165,15 @@ bool closeFile(FileHandle file) {
 
 // NTFS allocates and zeroes a range left unwritten unless the file is
 // marked sparse before.
-void markSparse(FileHandle file) {
+void allowHoles(FileHandle file) {
   DWORD returned = 0;
   ::DeviceIoControl(fromHandle(file), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
 }
 
 // Windows has no call that copies a range between two files; the caller's
 // reads and writes do it.
-std::uint64_t copyWithin(FileHandle, std::uint64_t, FileHandle, std::uint64_t, std::uint64_t) {
+std::uint64_t copyBetweenFiles(FileHandle, std::uint64_t, FileHandle, std::uint64_t,
+                               std::uint64_t) {
   return 0;
 }
 
@@ -191,10 +192,11 @@ bool removeFile(const std::string& path) {
   return ::DeleteFileW(filePath(path).c_str()) != 0;
 }
 
-OpenedFile createUniqueFile(const std::string& besidePath, std::string& createdPath) {
+OpenedFile createUniqueFile(const std::string& besidePath, std::string_view nameStart,
+                            std::string& createdPath) {
   const std::string folder = windows::folderOf(besidePath);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = folder + temporaryName(::GetCurrentProcessId(), attempt);
+    const std::string path = folder + temporaryName(nameStart, ::GetCurrentProcessId(), attempt);
     // Held off from before the file exists, so that no Ctrl-C falls between
     // its creation and its name handed to the cleanup.
     const windows::InterruptHeldOff held;

@@ -126,50 +126,6 @@ TEST(File, NothingIsCreatedWhereNoFileCanBe) {
 
 namespace {
 
-TEST(CopyRange, CopiesAcrossChunksAndZeroFillsWhatTheSourceLacks) {
-  // Sizes around the copy chunk, sources cut short, destinations that held
-  // older bytes over part of the range.
-  const std::size_t kMiB = 1 << 20;
-  const struct {
-    std::size_t size, sourceBytes, oldBytes;
-  } cases[] = {
-      {0, 0, 0},
-      {10, 10, 0},
-      {kMiB + 3, kMiB + 3, 0},
-      {2 * kMiB + 5, kMiB + 7, 0},
-      {2 * kMiB + 5, kMiB + 7, kMiB + 100},
-      {2 * kMiB + 5, 0, 3 * kMiB},
-      {100, 0, 0},
-  };
-  for (const auto& c : cases) {
-    TempDir dir;
-    writeFile(dir.file("from"), "ab" + std::string(c.sourceBytes, '\0'));
-    std::string source = testing_support::readFile(dir.file("from"));
-    for (std::size_t k = 2; k < source.size(); ++k) source[k] = static_cast<char>(k * 7);
-    writeFile(dir.file("from"), source);
-    writeFile(dir.file("to"), std::string(c.oldBytes, 'x'));
-    {
-      const formats::File from = formats::File::openOutput(dir.file("from"));
-      formats::File to = formats::File::openOutput(dir.file("to"));
-      ASSERT_TRUE(formats::copyRange(from, 2, to, 1, c.size, to.size()));
-    }
-    const std::string to = readFile(dir.file("to"));
-    std::string expected = c.oldBytes > 0 ? "x" : std::string(1, '\0');
-    expected += source.substr(2) + std::string(c.size - c.sourceBytes, '\0');
-    if (c.size == 0) expected = std::string(c.oldBytes, 'x');
-    if (expected.size() < c.oldBytes) expected += std::string(c.oldBytes - expected.size(), 'x');
-    EXPECT_EQ(to.size(), expected.size()) << c.size << " " << c.sourceBytes;
-    EXPECT_TRUE(to == expected) << c.size << " " << c.sourceBytes << " " << c.oldBytes;
-  }
-}
-
-}  // namespace
-
-namespace {
-
-// The file as a reader must see it whatever the read-ahead holds: small reads
-// running on and jumping, reads that straddle the window or outgrow it, reads
-// past the end, and reads after this process's own writes.
 TEST(File, ReadsThroughTheWindowSeeTheFileAsItIs) {
   TempDir dir;
   std::string content(600 << 10, '\0');
@@ -254,33 +210,6 @@ TEST(File, LinksAreReadThroughButNeverWrittenOrCreatedThrough) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
   }
   EXPECT_EQ(readFile(dir.file("target")), "kept");
-}
-
-TEST(PendingFile, AppearsOnlyWhenCommitted) {
-  TempDir dir;
-  const std::string target = dir.file("units(new).spr");
-  writeFile(target, "older archive");
-  {
-    formats::PendingFile pending(target);
-    ASSERT_TRUE(pending.isOpen());
-    ASSERT_TRUE(pending.file().write(0, "new", 3));
-  }
-  EXPECT_EQ(readFile(target), "older archive");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-  {
-    formats::PendingFile pending(target);
-    ASSERT_TRUE(pending.file().write(0, "new", 3));
-    EXPECT_TRUE(pending.commit());
-  }
-  EXPECT_EQ(readFile(target), "new");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-TEST(PendingFile, FailsWhereNoFileCanBeMade) {
-  TempDir dir;
-  formats::PendingFile pending(dir.file("no-such-dir/units(new).spr"));
-  EXPECT_FALSE(pending.isOpen());
-  EXPECT_FALSE(pending.commit());
 }
 
 }  // namespace

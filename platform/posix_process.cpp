@@ -1,6 +1,4 @@
-// The set-up at start on POSIX systems, and the command line.
-#include "platform/posix_startup.h"
-
+// The set-up of the process on POSIX systems, and its command line.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -27,7 +25,7 @@ void openMissingStandardStreams() {
 
 }  // namespace
 
-void posix::prepareProcess() {
+void prepareProcess() {
   openMissingStandardStreams();
   ::signal(SIGPIPE, SIG_IGN);
   // Past a file-size limit a write then fails and is reported, instead of

@@ -1,0 +1,67 @@
+#include "formats/copy.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace formats {
+
+namespace {
+
+constexpr std::uint64_t kCopyChunk = 1 << 20;
+// Ranges from this size on are copied by the system; smaller ones go through
+// the read-ahead window, and out with their header in one write.
+constexpr std::uint64_t kCopyWithinFrom = 64 << 10;
+
+// Zeros over [begin, end): real ones over the bytes the file held when it
+// was opened, a hole past them.
+bool writeZeros(File& to, std::uint64_t begin, std::uint64_t end, std::vector<char>& chunk) {
+  std::fill(chunk.begin(), chunk.end(), '\0');
+  const std::uint64_t overwriteEnd = std::min(end, std::max(begin, to.openedSize()));
+  for (std::uint64_t at = begin; at < overwriteEnd;) {
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), overwriteEnd - at));
+    if (!to.write(at, chunk.data(), n)) return false;
+    at += n;
+  }
+  if (end == overwriteEnd) return true;
+  to.allowHoles();
+  return to.write(end - 1, chunk.data(), 1);
+}
+
+}  // namespace
+
+bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
+               std::uint64_t size) {
+  if (size == 0) return true;
+  const std::uint64_t fromSize = from.size();
+  const std::uint64_t available = fromOffset < fromSize ? std::min(size, fromSize - fromOffset) : 0;
+  std::uint64_t done =
+      available >= kCopyWithinFrom ? to.copyFrom(from, fromOffset, toOffset, available) : 0;
+  if (done == size) return true;
+  // Held only when the system did not copy everything.
+  std::vector<char> chunk(static_cast<std::size_t>(std::min(size, kCopyChunk)));
+  while (done < available) {
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), available - done));
+    from.read(fromOffset + done, chunk.data(), n);
+    if (from.readFailed() || !to.write(toOffset + done, chunk.data(), n)) return false;
+    done += n;
+  }
+  if (available == size) return true;
+  return writeZeros(to, toOffset + available, toOffset + size, chunk);
+}
+
+bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string_view header,
+                         const File& from, std::uint64_t fromOffset, std::uint64_t size) {
+  if (size < kCopyWithinFrom && fromOffset + size <= from.size()) {
+    std::string bytes(header);
+    bytes.resize(header.size() + size);
+    from.read(fromOffset, bytes.data() + header.size(), size);
+    return !from.readFailed() && to.write(toOffset, bytes.data(), bytes.size());
+  }
+  return to.write(toOffset, header.data(), header.size()) &&
+         copyRange(from, fromOffset, to, toOffset + header.size(), size);
+}
+
+}  // namespace formats

@@ -1,0 +1,28 @@
+// Copies of a range of one file into another, inside the system where it
+// can, with the bytes the source lacks read as zeros.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "formats/file.h"
+
+namespace formats {
+
+// Copies `size` bytes from `from` at `fromOffset` to `to` at `toOffset`,
+// inside the system where it can, else a chunk at a time, so that no more
+// than one chunk is ever held. Bytes that `from` lacks are zeros: written
+// out over the bytes `to` held when it was opened, and past them left to the
+// file system as a hole, so a huge declared size costs no disk. False
+// when a byte could not be written, or could not be read (from.readFailed()
+// then tells which).
+bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
+               std::uint64_t size);
+
+// Writes `header` at `toOffset` and, right after it, the `size` bytes of
+// `from` at `fromOffset`, as copyRange does; a small range that `from` holds
+// whole goes out in the same write as the header.
+bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string_view header,
+                         const File& from, std::uint64_t fromOffset, std::uint64_t size);
+
+}  // namespace formats

@@ -1,0 +1,43 @@
+#include "formats/pending_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/files.h"
+
+namespace {
+
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+TEST(PendingFile, AppearsOnlyWhenCommitted) {
+  TempDir dir;
+  const std::string target = dir.file("units(new).spr");
+  writeFile(target, "older archive");
+  {
+    formats::PendingFile pending(target, "Zerbolt");
+    ASSERT_TRUE(pending.isOpen());
+    ASSERT_TRUE(pending.file().write(0, "new", 3));
+  }
+  EXPECT_EQ(readFile(target), "older archive");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  {
+    formats::PendingFile pending(target, "Zerbolt");
+    ASSERT_TRUE(pending.file().write(0, "new", 3));
+    EXPECT_TRUE(pending.commit());
+  }
+  EXPECT_EQ(readFile(target), "new");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(PendingFile, FailsWhereNoFileCanBeMade) {
+  TempDir dir;
+  formats::PendingFile pending(dir.file("no-such-dir/units(new).spr"), "Zerbolt");
+  EXPECT_FALSE(pending.isOpen());
+  EXPECT_FALSE(pending.commit());
+}
+
+}  // namespace
