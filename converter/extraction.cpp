@@ -60,7 +60,7 @@ bool saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
 bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image) {
   run.report.keepUp();
   ImageHeader header;
-  if (!run.walk.readImage(header)) return false;
+  if (run.walk.readImage(header) != formats::Step::kGoOn) return false;
   run.index.writeHeader(header);
   const std::string typeName = formats::typeName(header.typeCode);
   const bool known = formats::isKnownTypeName(typeName);
@@ -83,12 +83,13 @@ bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image) {
 // Extracts one section; false when the walk stopped or failed inside it.
 bool extractSection(Extraction& run, std::uint32_t section) {
   std::uint32_t imageCount = 0;
-  if (!run.walk.readImageCount(imageCount)) return false;
+  const formats::Step step = run.walk.readImageCount(imageCount);
+  if (!formats::gaveRecord(step)) return false;
   run.index.writeImageCount(imageCount);
   report::blankLine(run.report);
   report::printLine(run.report, "Number of image(s) in section " + report::numberText(section) +
                                     ": " + report::numberText(imageCount));
-  if (run.walk.stopped()) return false;
+  if (step == formats::Step::kLast) return false;
   report::printTableHeader(run.report);
   bool walking = true;
   for (std::uint64_t image = 1; image <= imageCount && walking; ++image) {
@@ -127,12 +128,14 @@ Tally extractArchive(Report& report, const RunNames& names,
   if (!indexFile.isWritable()) reportUnwritten(run, indexName);
 
   std::uint32_t sectionCount = 0;
-  if (run.walk.readSectionCount(sectionCount)) {
+  const formats::Step step = run.walk.readSectionCount(sectionCount);
+  if (formats::gaveRecord(step)) {
     run.index.writeSectionCount(sectionCount);
     report::printLine(
         report, "Number of section(s) in " + names.name + ": " + report::numberText(sectionCount));
   }
-  for (std::uint64_t section = 1; section <= sectionCount; ++section) {
+  for (std::uint64_t section = 1; step == formats::Step::kGoOn && section <= sectionCount;
+       ++section) {
     if (!extractSection(run, static_cast<std::uint32_t>(section))) break;
   }
   if (run.walk.failed()) {

@@ -80,15 +80,16 @@ bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& im
                                       header.dataSize);
 }
 
-// Why the index gave no record.
-Ending indexEnding(const formats::IndexReader& index) {
-  return {index.failed() ? Outcome::kIndexUnreadable : Outcome::kIndexStopped};
+// Why the index gave no record, or no more.
+Ending indexEnding(formats::Step step) {
+  return {step == formats::Step::kFailed ? Outcome::kIndexUnreadable : Outcome::kIndexStopped};
 }
 
 Ending rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   run.report.keepUp();
   ImageHeader before;
-  if (!run.index.readHeader(before)) return indexEnding(run.index);
+  const formats::Step step = run.index.readHeader(before);
+  if (step != formats::Step::kGoOn) return indexEnding(step);
   const std::string fileName =
       formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
   const formats::File imageFile = formats::File::openExisting(fileName);
@@ -110,12 +111,14 @@ Ending rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
 
 Ending rebuildSection(Rebuild& run, std::uint32_t section) {
   std::uint32_t imageCount = 0;
-  if (!run.index.readImageCount(imageCount)) return indexEnding(run.index);
+  const formats::Step step = run.index.readImageCount(imageCount);
+  if (!formats::gaveRecord(step)) return indexEnding(step);
   const bool written = formats::writeU32(run.archive, run.position, imageCount);
   run.position += 4;
   report::printLine(run.report, "Section " + report::numberText(section) + " : " +
                                     report::numberText(imageCount) + " Images");
   if (!written) return {Outcome::kWriteFailed};
+  if (step == formats::Step::kLast) return indexEnding(step);
   for (std::uint64_t image = 1; image <= imageCount; ++image) {
     const Ending ending = rebuildImage(run, section, static_cast<std::uint32_t>(image));
     if (ending.outcome != Outcome::kDone) return ending;
@@ -136,12 +139,14 @@ Ending rebuildArchive(Report& report, const RunNames& names, std::uint64_t& inde
   formats::File& archive = newArchive.file();
 
   std::uint32_t sectionCount = 0;
-  if (!index.readSectionCount(sectionCount)) return indexEnding(index);
+  const formats::Step step = index.readSectionCount(sectionCount);
+  if (!formats::gaveRecord(step)) return indexEnding(step);
   const bool written = formats::writeFloat32(archive, 0, formats::kFormatVersion) &&
                        formats::writeU32(archive, formats::kSectionCountOffset, sectionCount);
   report::printLine(report, "Number of section(s) to be put in " + names.baseName +
                                 "(new).spr: " + report::numberText(sectionCount));
   if (!written) return {Outcome::kWriteFailed};
+  if (step == formats::Step::kLast) return indexEnding(step);
 
   Rebuild run{report, names, index, archive};
   for (std::uint64_t section = 1; section <= sectionCount; ++section) {

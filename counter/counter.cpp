@@ -31,16 +31,17 @@ void countImage(Report& report, std::uint32_t section, std::uint32_t image,
 bool countSection(Report& report, formats::ArchiveWalk& walk, std::uint32_t section,
                   std::uint32_t& total) {
   std::uint32_t imageCount = 0;
-  if (!walk.readImageCount(imageCount)) return false;
+  const formats::Step step = walk.readImageCount(imageCount);
+  if (!formats::gaveRecord(step)) return false;
   report::blankLine(report);
   report::printLine(report, "Number of image(s) in section " + report::numberText(section) + ": " +
                                 report::numberText(imageCount));
-  if (walk.stopped()) return false;
+  if (step == formats::Step::kLast) return false;
   report::printTableHeader(report);
   for (std::uint64_t image = 1; image <= imageCount; ++image) {
     report.keepUp();
     ImageHeader header;
-    if (!walk.readImage(header)) return false;
+    if (walk.readImage(header) != formats::Step::kGoOn) return false;
     countImage(report, section, static_cast<std::uint32_t>(image), header);
     ++total;
   }
@@ -54,11 +55,13 @@ std::optional<std::uint32_t> countArchive(Report& report, const formats::File& a
                                           const std::string& name) {
   formats::ArchiveWalk walk(archive);
   std::uint32_t sectionCount = 0;
-  if (!walk.readSectionCount(sectionCount)) return std::nullopt;
+  const formats::Step step = walk.readSectionCount(sectionCount);
+  if (!formats::gaveRecord(step)) return std::nullopt;
   report::printLine(report,
                     "Number of section(s) in " + name + ": " + report::numberText(sectionCount));
   std::uint32_t total = 0;
-  for (std::uint64_t section = 1; section <= sectionCount; ++section) {
+  for (std::uint64_t section = 1; step == formats::Step::kGoOn && section <= sectionCount;
+       ++section) {
     if (!countSection(report, walk, static_cast<std::uint32_t>(section), total)) break;
   }
   if (walk.failed()) return std::nullopt;

@@ -71,39 +71,38 @@ bool PastEndLimit::admit(std::uint64_t offset) {
   return !stopped_;
 }
 
-void PastEndLimit::admitCount(std::uint32_t count, std::uint64_t firstOffset,
+bool PastEndLimit::admitCount(std::uint32_t count, std::uint64_t firstOffset,
                               std::uint64_t recordSize) {
   const std::uint64_t room = fileSize_ > firstOffset ? fileSize_ - firstOffset : 0;
   const std::uint64_t records = (room + recordSize - 1) / recordSize;
   if (count > records + kAllowance) stopped_ = true;
+  return !stopped_;
 }
 
 ArchiveWalk::ArchiveWalk(const File& archive) : archive_(archive), limit_(archive.size()) {}
 
-bool ArchiveWalk::readSectionCount(std::uint32_t& count) {
-  if (!limit_.admit(kSectionCountOffset)) return false;
+Step ArchiveWalk::readSectionCount(std::uint32_t& count) {
+  if (!limit_.admit(kSectionCountOffset)) return Step::kStopped;
   count = readU32(archive_, kSectionCountOffset);
-  if (failed()) return false;
-  limit_.admitCount(count, kFirstSectionOffset, 4);
-  return true;
+  if (failed()) return Step::kFailed;
+  return limit_.admitCount(count, kFirstSectionOffset, 4) ? Step::kGoOn : Step::kLast;
 }
 
-bool ArchiveWalk::readImageCount(std::uint32_t& count) {
-  if (!limit_.admit(position_)) return false;
+Step ArchiveWalk::readImageCount(std::uint32_t& count) {
+  if (!limit_.admit(position_)) return Step::kStopped;
   count = readU32(archive_, position_);
-  if (failed()) return false;
+  if (failed()) return Step::kFailed;
   position_ += 4;
-  limit_.admitCount(count, position_, kImageHeaderSize);
-  return true;
+  return limit_.admitCount(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
 }
 
-bool ArchiveWalk::readImage(ImageHeader& header) {
-  if (!limit_.admit(position_)) return false;
+Step ArchiveWalk::readImage(ImageHeader& header) {
+  if (!limit_.admit(position_)) return Step::kStopped;
   header = readImageHeader(archive_, position_);
-  if (failed()) return false;
+  if (failed()) return Step::kFailed;
   dataOffset_ = position_ + kImageHeaderSize;
   position_ = dataOffset_ + header.dataSize;
-  return true;
+  return Step::kGoOn;
 }
 
 }  // namespace formats

@@ -87,11 +87,12 @@ class PastEndLimit {
 
   // False when the record at `offset` is one past the allowance.
   bool admit(std::uint64_t offset);
-  // Stops the walk when `count` records of at least `recordSize` bytes, the
-  // first at `firstOffset`, cannot all begin before the end of the file with
-  // the allowance: more than ceil((file size - firstOffset) / recordSize) +
-  // kAllowance, a file that ends before `firstOffset` holding none.
-  void admitCount(std::uint32_t count, std::uint64_t firstOffset, std::uint64_t recordSize);
+  // False, and the walk stopped, when `count` records of at least
+  // `recordSize` bytes, the first at `firstOffset`, cannot all begin before
+  // the end of the file with the allowance: more than
+  // ceil((file size - firstOffset) / recordSize) + kAllowance, a file that
+  // ends before `firstOffset` holding none.
+  bool admitCount(std::uint32_t count, std::uint64_t firstOffset, std::uint64_t recordSize);
   bool stopped() const { return stopped_; }
   std::uint64_t fileSize() const { return fileSize_; }
 
@@ -101,23 +102,33 @@ class PastEndLimit {
   bool stopped_ = false;
 };
 
+// What the read of the next record of a walk gave.
+enum class Step {
+  kGoOn,     // the record, and the walk goes on
+  kLast,     // a count the rest of the file cannot hold: shown, then the stop
+  kStopped,  // no record: the walk has stopped
+  kFailed,   // no record: the read failed
+};
+
+inline bool gaveRecord(Step step) {
+  return step == Step::kGoOn || step == Step::kLast;
+}
+
 // The one way every reader walks an archive. Positions are 64-bit and never
 // wrap, so archives of 4 GiB and more walk correctly.
 class ArchiveWalk {
  public:
   explicit ArchiveWalk(const File& archive);
 
-  // Each reads the next record; false when the walk has stopped instead, or
-  // the read failed (failed()), which leaves nothing to show of the record.
-  // A count the rest of the file cannot hold is still read, and the walk
-  // has stopped after it: the caller shows the count, then the stop.
-  bool readSectionCount(std::uint32_t& count);
-  bool readImageCount(std::uint32_t& count);
+  // Each reads the next record.
+  Step readSectionCount(std::uint32_t& count);
+  Step readImageCount(std::uint32_t& count);
   // Reads an image header and steps over its data.
-  bool readImage(ImageHeader& header);
+  Step readImage(ImageHeader& header);
 
   // Where the data of the image read last begin.
   std::uint64_t dataOffset() const { return dataOffset_; }
+  // How the walk ended, once a read gave no record or the last one.
   bool stopped() const { return limit_.stopped(); }
   bool failed() const { return archive_.readFailed(); }
   std::uint64_t fileSize() const { return limit_.fileSize(); }

@@ -32,29 +32,27 @@ void IndexWriter::flush() {
   pending_.clear();
 }
 
-bool IndexReader::readSectionCount(std::uint32_t& count) {
-  if (!limit_.admit(0)) return false;
+Step IndexReader::readSectionCount(std::uint32_t& count) {
+  if (!limit_.admit(0)) return Step::kStopped;
   count = readU32(index_, 0);
-  if (failed()) return false;
-  limit_.admitCount(count, position_, 4);
-  return true;
+  if (failed()) return Step::kFailed;
+  return limit_.admitCount(count, position_, 4) ? Step::kGoOn : Step::kLast;
 }
 
-bool IndexReader::readImageCount(std::uint32_t& count) {
-  if (!limit_.admit(position_)) return false;
+Step IndexReader::readImageCount(std::uint32_t& count) {
+  if (!limit_.admit(position_)) return Step::kStopped;
   count = readU32(index_, position_);
-  if (failed()) return false;
+  if (failed()) return Step::kFailed;
   position_ += 4;
-  limit_.admitCount(count, position_, kImageHeaderSize);
-  return true;
+  return limit_.admitCount(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
 }
 
-bool IndexReader::readHeader(ImageHeader& header) {
-  if (!limit_.admit(position_)) return false;
+Step IndexReader::readHeader(ImageHeader& header) {
+  if (!limit_.admit(position_)) return Step::kStopped;
   header = readImageHeader(index_, position_);
-  if (failed()) return false;
+  if (failed()) return Step::kFailed;
   position_ += kImageHeaderSize;
-  return true;
+  return Step::kGoOn;
 }
 
 }  // namespace formats

@@ -53,13 +53,12 @@ class IndexReader {
  public:
   explicit IndexReader(const File& index) : index_(index), limit_(index.size()) {}
 
-  // Each reads the next record; false when the reading has stopped instead,
-  // or the read failed (failed()). A count the rest of the file cannot hold
-  // is read, and stops the reading after it, as in the archive walk.
-  bool readSectionCount(std::uint32_t& count);
-  bool readImageCount(std::uint32_t& count);
-  bool readHeader(ImageHeader& header);
+  // Each reads the next record, as the archive walk does.
+  Step readSectionCount(std::uint32_t& count);
+  Step readImageCount(std::uint32_t& count);
+  Step readHeader(ImageHeader& header);
 
+  // How the reading ended, once a read gave no record or the last one.
   bool stopped() const { return limit_.stopped(); }
   bool failed() const { return index_.readFailed(); }
   std::uint64_t fileSize() const { return limit_.fileSize(); }

@@ -94,14 +94,15 @@ std::vector<std::string> walkAll(const File& file) {
   std::vector<std::string> seen;
   ArchiveWalk walk(file);
   std::uint32_t sections = 0;
-  if (walk.readSectionCount(sections)) seen.push_back("S" + std::to_string(sections));
+  if (formats::gaveRecord(walk.readSectionCount(sections)))
+    seen.push_back("S" + std::to_string(sections));
   for (std::uint64_t s = 1; s <= sections && !walk.stopped(); ++s) {
     std::uint32_t images = 0;
-    if (!walk.readImageCount(images)) break;
+    if (!formats::gaveRecord(walk.readImageCount(images))) break;
     seen.push_back("C" + std::to_string(images));
     for (std::uint64_t i = 1; i <= images; ++i) {
       ImageHeader header;
-      if (!walk.readImage(header)) break;
+      if (walk.readImage(header) != formats::Step::kGoOn) break;
       seen.push_back("H" + std::to_string(header.typeCode) + "@" +
                      std::to_string(walk.dataOffset()));
     }

@@ -8,7 +8,9 @@
 namespace {
 
 using formats::File;
+using formats::gaveRecord;
 using formats::ImageHeader;
+using formats::Step;
 using testing_support::Bytes;
 using testing_support::readFile;
 using testing_support::TempDir;
@@ -48,8 +50,9 @@ TEST(IndexReader, ReadsBackWhatWasWrittenAndZerosPastTheCut) {
     const std::string padded = full.substr(0, length) + std::string(full.size() - length, '\0');
     std::uint32_t sections = 7, images = 7;
     ImageHeader first, second;
-    ASSERT_TRUE(index.readSectionCount(sections) && index.readImageCount(images) &&
-                index.readHeader(first) && index.readHeader(second));
+    ASSERT_TRUE(gaveRecord(index.readSectionCount(sections)) &&
+                gaveRecord(index.readImageCount(images)) && gaveRecord(index.readHeader(first)) &&
+                gaveRecord(index.readHeader(second)));
     EXPECT_EQ(Bytes()
                   .u32(sections)
                   .u32(images)
@@ -69,13 +72,13 @@ TEST(IndexReader, StopsAfterSixteenRecordsPastTheEnd) {
   const File file = File::openOutput(dir.file("units.rep"));
   formats::IndexReader index(file);
   std::uint32_t count = 7;
-  ASSERT_TRUE(index.readSectionCount(count));
+  ASSERT_EQ(index.readSectionCount(count), Step::kGoOn);
   EXPECT_EQ(count, 16u);
   for (int k = 0; k < 16; ++k) {
-    ASSERT_TRUE(index.readImageCount(count)) << k;
+    ASSERT_EQ(index.readImageCount(count), Step::kGoOn) << k;
     EXPECT_EQ(count, 0u);
   }
-  EXPECT_FALSE(index.readImageCount(count));
+  EXPECT_EQ(index.readImageCount(count), Step::kStopped);
   EXPECT_TRUE(index.stopped());
   EXPECT_EQ(index.fileSize(), 4u);
 }
@@ -86,7 +89,7 @@ TEST(IndexReader, ACountItCannotHoldStopsTheReadingAtOnce) {
   const File file = File::openOutput(dir.file("units.rep"));
   formats::IndexReader index(file);
   std::uint32_t count = 0;
-  ASSERT_TRUE(index.readSectionCount(count));
+  ASSERT_EQ(index.readSectionCount(count), Step::kLast);
   EXPECT_EQ(count, 17u);
   EXPECT_TRUE(index.stopped());
 }
