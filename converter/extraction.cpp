@@ -159,7 +159,7 @@ void runExtraction(Report& report, const RunNames& names,
   report::printPiece(report, "Zerbolt - ");
   report::printLine(report, names.name);
   const std::string archiveName = names.baseName + ".spr";
-  const formats::File archive = formats::File::openExisting(names.directoryPrefix + archiveName);
+  const formats::File archive = formats::File::openInput(names.directoryPrefix + archiveName);
   if (!archive.isOpen()) {
     report::printMissingFileAbort(report, archiveName, "Zerbolt");
     report::finishRun(report);

@@ -2,7 +2,7 @@
 // file per image of known type.
 #pragma once
 
-#include "converter/startup.h"
+#include "converter/run_names.h"
 #include "formats/dds.h"
 #include "report/report.h"
 

@@ -92,7 +92,7 @@ Ending rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   if (step != formats::Step::kGoOn) return indexEnding(step);
   const std::string fileName =
       formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
-  const formats::File imageFile = formats::File::openExisting(fileName);
+  const formats::File imageFile = formats::File::openInput(fileName);
   if (!imageFile.isOpen()) return {Outcome::kMissingFile, section, image};
   const formats::dds::Inspection inspected = formats::dds::inspectImageFile(imageFile);
   if (imageFile.readFailed()) return {Outcome::kImageUnreadable, section, image};
@@ -130,7 +130,7 @@ Ending rebuildSection(Rebuild& run, std::uint32_t section) {
 // every image went in.
 Ending rebuildArchive(Report& report, const RunNames& names, std::uint64_t& indexSize) {
   const std::string stem = names.directoryPrefix + names.baseName;
-  const formats::File indexFile = formats::File::openExisting(stem + ".rep");
+  const formats::File indexFile = formats::File::openInput(stem + ".rep");
   if (!indexFile.isOpen()) return {Outcome::kMissingIndex};
   formats::PendingFile newArchive(stem + "(new).spr", "Zerbolt");
   if (!newArchive.isOpen()) return {Outcome::kWriteFailed};

@@ -1,7 +1,7 @@
 // The converter's second mode: a new archive from an index and image files.
 #pragma once
 
-#include "converter/startup.h"
+#include "converter/run_names.h"
 #include "report/report.h"
 
 namespace converter {

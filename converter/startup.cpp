@@ -2,6 +2,7 @@
 
 #include "converter/extraction.h"
 #include "converter/rebuild.h"
+#include "converter/run_names.h"
 #include "formats/names.h"
 
 namespace converter {
@@ -77,12 +78,6 @@ std::string decodeHexText(std::string_view text) {
 formats::dds::HeaderTemplates decodeTemplates() {
   return {decodeHexText(kDxtTemplateText), decodeHexText(kRgb565TemplateText),
           decodeHexText(kArgb8888TemplateText)};
-}
-
-RunNames runNames(std::string_view argument) {
-  formats::DroppedPath path = formats::splitDroppedPath(argument);
-  std::string baseName = path.name.substr(0, formats::lastCharactersStart(path.name, 4));
-  return {std::move(path.directoryPrefix), std::move(path.name), std::move(baseName)};
 }
 
 void runConverter(report::Report& report, std::string_view argument) {

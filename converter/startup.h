@@ -9,13 +9,6 @@
 
 namespace converter {
 
-// The names a run builds every file name from.
-struct RunNames {
-  std::string directoryPrefix;  // up to and including the last backslash
-  std::string name;             // as dropped; shown in the report
-  std::string baseName;         // the name less its last four characters
-};
-
 // Reads pairs of hexadecimal digits as bytes. A pair reads up to its first
 // character that is no digit (so "G1" is 0 and "1G" is 1); an odd last digit
 // is a byte of its own.
@@ -23,8 +16,6 @@ std::string decodeHexText(std::string_view text);
 
 // The three header templates, decoded from the texts the program keeps.
 formats::dds::HeaderTemplates decodeTemplates();
-
-RunNames runNames(std::string_view argument);
 
 // The whole run for the dropped path `argument` (empty when none was given):
 // extraction for a name ending in "spr", rebuild for "rep", in any case.

@@ -90,7 +90,7 @@ void runCounter(Report& report, std::string_view argument) {
   const formats::DroppedPath path = formats::splitDroppedPath(argument);
   report::printPiece(report, "Quandrel - ");
   report::printLine(report, path.name);
-  const formats::File archive = formats::File::openExisting(std::string(argument));
+  const formats::File archive = formats::File::openInput(std::string(argument));
   if (!archive.isOpen()) {
     report::printMissingFileAbort(report, path.name, "Quandrel");
     report::finishRun(report);

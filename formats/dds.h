@@ -78,6 +78,7 @@ static_assert(kDx10DataOffset == 148);
 
 inline constexpr std::uint32_t kMagic = 0x20534444;  // "DDS "
 inline constexpr std::uint32_t kHeaderSizeValue = 124;
+inline constexpr std::uint32_t kPixelFormatSizeValue = 32;
 
 // Header flags.
 inline constexpr std::uint32_t kFlagCaps = 0x1;

@@ -10,8 +10,8 @@ File File::openOutput(const std::string& path) {
   return adopt(platform::openOutputFile(path));
 }
 
-File File::openExisting(const std::string& path) {
-  return adopt(platform::openExisting(path));
+File File::openInput(const std::string& path) {
+  return adopt(platform::openInputFile(path));
 }
 
 File::File(File&& other) noexcept {

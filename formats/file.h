@@ -1,5 +1,5 @@
 // A file addressed by absolute byte offsets, opened in one of two ways: a file
-// the run writes (openOutput) or one it reads (openExisting). Neither ever
+// the run writes (openOutput) or one it reads (openInput). Neither ever
 // truncates a file. A new file put in place whole is a PendingFile
 // (pending_file.h); ranges are copied between files by copy.h.
 //
@@ -35,7 +35,7 @@ class File {
   static File openOutput(const std::string& path);
   // A file the run reads: never created, not open when there is none to
   // read; read through a link.
-  static File openExisting(const std::string& path);
+  static File openInput(const std::string& path);
   // Takes charge of a file the platform opened.
   static File adopt(platform::OpenedFile opened);
 

@@ -44,12 +44,12 @@ struct OpenedFile {
 // leaving no moment in which the name could be swapped for one.
 OpenedFile openOutputFile(const std::string& path);
 
-// Opens `path`, for a file the run reads, when it names a regular file that
-// can be opened for reading (through a link that leads to one), for reading
-// and writing where it can be, and never creates one: nothing is open when
-// there is no such file. It is the existence test and the open in one step,
-// so that no other process can slip a different file in between.
-OpenedFile openExisting(const std::string& path);
+// Opens `path` for reading, for a file the run reads, when it names a
+// regular file that can be read (through a link that leads to one), and
+// never creates one: nothing is open when there is no such file. It is the
+// existence test and the open in one step, so that no other process can slip
+// a different file in between.
+OpenedFile openInputFile(const std::string& path);
 
 // Reads up to `size` bytes at `offset`; returns how many were read, fewer
 // only at the end of the file, and nothing when the system reports an error

@@ -34,36 +34,32 @@ int openWith(const std::string& path, int flags) {
   return fd;
 }
 
-// Read and write with `writeFlags`, else read only with `readFlags`; a
-// regular file or nothing. What was opened is checked again, as the name may
-// have changed since it was looked at; a file whose length cannot be had is
-// kept, to be told as unreadable.
-OpenedFile openRegular(const std::string& path, int writeFlags, int readFlags) {
-  if (namesOtherThanAFile(path, (readFlags & O_NOFOLLOW) == 0)) return {};
-  OpenedFile opened{openWith(path, O_RDWR | writeFlags), true};
-  if (opened.handle < 0) opened = {openWith(path, O_RDONLY | readFlags), false};
-  if (opened.handle < 0) return {};
-  const int fd = static_cast<int>(opened.handle);
+// What was opened is checked again, as the name may have changed since it
+// was looked at: a regular file or nothing. A file whose length cannot be
+// had is kept, to be told as unreadable.
+OpenedFile keepIfRegular(int fd, bool writable) {
+  if (fd < 0) return {};
   struct stat status {};
-  if (::fstat(fd, &status) != 0) {
-    opened.size = std::nullopt;
-  } else if (!S_ISREG(status.st_mode)) {
+  if (::fstat(fd, &status) != 0) return {fd, writable, std::nullopt};
+  if (!S_ISREG(status.st_mode)) {
     ::close(fd);
     return {};
-  } else {
-    opened.size = static_cast<std::uint64_t>(status.st_size);
   }
-  return opened;
+  return {fd, writable, static_cast<std::uint64_t>(status.st_size)};
 }
 
 }  // namespace
 
 OpenedFile openOutputFile(const std::string& path) {
-  return openRegular(path, O_CREAT | O_NOFOLLOW, O_NOFOLLOW);
+  if (namesOtherThanAFile(path, false)) return {};
+  const int fd = openWith(path, O_RDWR | O_CREAT | O_NOFOLLOW);
+  if (fd >= 0) return keepIfRegular(fd, true);
+  return keepIfRegular(openWith(path, O_RDONLY | O_NOFOLLOW), false);
 }
 
-OpenedFile openExisting(const std::string& path) {
-  return openRegular(path, 0, 0);
+OpenedFile openInputFile(const std::string& path) {
+  if (namesOtherThanAFile(path, true)) return {};
+  return keepIfRegular(openWith(path, O_RDONLY), false);
 }
 
 std::optional<std::size_t> readAt(FileHandle file, std::uint64_t offset, char* buffer,
@@ -152,7 +148,6 @@ OpenedFile createUniqueFile(const std::string& besidePath, std::string_view name
     const posix::SignalsHeld held(posix::kEndingSignals);
     const int fd = openWith(path, O_RDWR | O_CREAT | O_EXCL);
     if (fd >= 0) {
-      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
       removeIfInterrupted(path);
       createdPath = path;
       return {fd, true};

@@ -113,10 +113,8 @@ OpenedFile openOutputFile(const std::string& path) {
   return opened(openNotThroughLink(path, GENERIC_READ, OPEN_EXISTING, found), false);
 }
 
-// Read and write, else read only; through a link; a disk file or nothing.
-OpenedFile openExisting(const std::string& path) {
-  const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
-  if (handle != INVALID_HANDLE_VALUE) return opened(handle, true);
+// For reading; through a link; a disk file or nothing.
+OpenedFile openInputFile(const std::string& path) {
   return opened(openWith(path, GENERIC_READ, OPEN_EXISTING), false);
 }
 

@@ -118,7 +118,7 @@ void waitForKey(Report& report) {
 }
 
 void finishRun(Report& report) {
-  report.pause();
+  waitForKey(report);
 }
 
 }  // namespace report

@@ -94,7 +94,8 @@ void printFileFailureAbort(Report& report, std::string_view verb, std::string_vi
                            std::string_view program);
 
 void waitForKey(Report& report);
-// The end of every run: the final pause. The caller then exits with status 0.
+// The end of every run: the final pause (waitForKey). The caller then returns
+// to main, which exits with status 0.
 void finishRun(Report& report);
 
 }  // namespace report

@@ -161,14 +161,14 @@ TEST(File, ReadsThroughTheWindowSeeTheFileAsItIs) {
   }
 }
 
-TEST(File, OpenExistingNeverCreates) {
+TEST(File, OpenInputNeverCreates) {
   TempDir dir;
-  EXPECT_FALSE(formats::File::openExisting(dir.file("missing.dds")).isOpen());
+  EXPECT_FALSE(formats::File::openInput(dir.file("missing.dds")).isOpen());
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing.dds")));
   std::filesystem::create_directory(dir.file("folder.dds"));
-  EXPECT_FALSE(formats::File::openExisting(dir.file("folder.dds")).isOpen());
+  EXPECT_FALSE(formats::File::openInput(dir.file("folder.dds")).isOpen());
   writeFile(dir.file("there.dds"), "DDS ");
-  const formats::File there = formats::File::openExisting(dir.file("there.dds"));
+  const formats::File there = formats::File::openInput(dir.file("there.dds"));
   EXPECT_TRUE(there.isOpen());
   EXPECT_EQ(there.size(), 4u);
 }
@@ -183,7 +183,7 @@ TEST(File, LinksAreReadThroughButNeverWrittenOrCreatedThrough) {
   const struct {
     const char* link;
     const char* to;
-    bool opened;  // by openExisting(); openOutput() opens none
+    bool opened;  // by openInput(); openOutput() opens none
   } cases[] = {
       {"to-file", "target", true},
       {"dangling", "missing", false},
@@ -195,7 +195,7 @@ TEST(File, LinksAreReadThroughButNeverWrittenOrCreatedThrough) {
     const char* name;
     Open open;
     bool followsLinks;
-  } opens[] = {{"openExisting", &formats::File::openExisting, true},
+  } opens[] = {{"openInput", &formats::File::openInput, true},
                {"openOutput", &formats::File::openOutput, false}};
   for (const auto& c : cases) {
     std::filesystem::create_symlink(c.to, dir.file(c.link));

@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "converter/run_names.h"
+#include "formats/coding.h"
+#include "formats/dds.h"
 #include "support/bytes.h"
 
 namespace {
@@ -61,6 +64,29 @@ TEST(HeaderTemplates, DecodeToTheThreeHeaders) {
     ASSERT_EQ(t->size(), 128u);
     EXPECT_EQ(t->substr(0, 8), "DDS " + le32(124));
   }
+}
+
+// The texts the converter keeps and the layout formats/dds.h names agree:
+// read at the named offsets, each template holds the named values.
+TEST(HeaderTemplates, HoldWhatTheLayoutNames) {
+  using namespace formats::dds;
+  const HeaderTemplates templates = converter::decodeTemplates();
+  for (const auto& [bytes, pixelFormatFlags] : {std::pair{&templates.dxt, kPixelFourCC},
+                                                {&templates.rgb565, kPixelRgb},
+                                                {&templates.argb8888, kPixelRgbAlpha}}) {
+    const auto field = [&bytes](std::uint64_t offset) {
+      return formats::decodeU32(bytes->data() + offset);
+    };
+    EXPECT_EQ(field(kMagicOffset), kMagic);
+    EXPECT_EQ(field(kHeaderSizeOffset), kHeaderSizeValue);
+    EXPECT_EQ(field(kFlagsOffset), kConverterFlags);
+    EXPECT_EQ(field(kFlagsOffset) & kFlagPitch, 0u);
+    EXPECT_EQ(field(kMipmapCountOffset), 0u);
+    EXPECT_EQ(field(kPixelFormatSizeOffset), kPixelFormatSizeValue);
+    EXPECT_EQ(field(kPixelFormatFlagsOffset), pixelFormatFlags);
+    EXPECT_EQ(field(kCapsOffset), kCapsTexture);
+  }
+  EXPECT_EQ(templates.dxt.substr(kFourCCOffset, 4), std::string("DXT\0", 4));
 }
 
 TEST(RunNames, BaseNameIsTheNameLessFourCharacters) {
