@@ -4,11 +4,10 @@
 // Everything that differs between operating systems lives behind these
 // declarations, and the rest of the code never asks which one it runs on.
 // Each system implements them in one file per concern: posix_files.cpp,
-// posix_signals.cpp, posix_terminal.cpp, posix_console.cpp, posix_process.cpp;
-// windows_files.cpp, windows_interrupt.cpp, windows_console.cpp,
-// windows_process.cpp, with
-// the names carried between UTF-8 and UTF-16 in windows_text.cpp and
-// windows_paths.cpp.
+// posix_signals.cpp, posix_terminal.cpp, posix_console.cpp and
+// posix_process.cpp; windows_files.cpp, windows_interrupt.cpp,
+// windows_console.cpp and windows_process.cpp, with the names carried
+// between UTF-8 and UTF-16 in windows_text.cpp and windows_paths.cpp.
 #pragma once
 
 #include <cstddef>
@@ -31,17 +30,19 @@ struct OpenedFile {
   std::optional<std::uint64_t> size = 0;
 };
 
+// Both opens take regular files only: anything else (a directory, a pipe, a
+// device) counts as not opened, so that a dropped folder or /dev/zero cannot
+// hang or flood a run. Where the system can tell from the name, a device is
+// not even opened, as opening a serial port resets what hangs on it and
+// opening a tape rewinds it.
+
 // Opens `path` for a file the run writes: for reading and writing as raw
 // bytes, created empty when missing, never truncated; for reading only when
-// it can be neither updated nor created. Anything that is not a regular file
-// (a directory, a pipe, a device) counts as not opened, so that a dropped
-// folder or /dev/zero cannot hang or flood a run; where the system can tell
-// from the name, a device is not even opened, as opening a serial port
-// resets what hangs on it and opening a tape rewinds it. Never through a link: a
-// link under the name (symbolic link, junction), whatever it leads to,
-// counts as not opened, so that a planted link cannot send the run's bytes
-// to a file elsewhere. The test for a link is part of the open itself,
-// leaving no moment in which the name could be swapped for one.
+// it can be neither updated nor created. Never through a link: a link under
+// the name (symbolic link, junction), whatever it leads to, counts as not
+// opened, so that a planted link cannot send the run's bytes to a file
+// elsewhere. The test for a link is part of the open itself, leaving no
+// moment in which the name could be swapped for one.
 OpenedFile openOutputFile(const std::string& path);
 
 // Opens `path` for reading, for a file the run reads, when it names a
