@@ -31,6 +31,16 @@ void reportUnwritten(Extraction& run, const std::string& fileName) {
   ++run.unwrittenFiles;
 }
 
+// After a failed read of the archive, a file the run was writing (an image
+// file cut short, an index that holds less than its counts promise) is not
+// left to look whole: no file stands under its name. One the run could not
+// write is not its own to remove.
+void discardUnfinished(formats::File& file, const std::string& path) {
+  if (!file.isWritable()) return;
+  file.close();
+  platform::removeFile(path);
+}
+
 // Writes the image file; false when the archive's data could not be read,
 // and then no file is left under its name: one that came out short would
 // look whole, as extraction writes over an older file from its start.
@@ -44,10 +54,7 @@ bool saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
   const bool written = formats::dds::writeImageFile(imageFile, run.templates, typeName, header,
                                                     run.archive, run.walk.dataOffset());
   if (run.walk.failed()) {
-    if (imageFile.isWritable()) {
-      imageFile.close();
-      platform::removeFile(path);
-    }
+    discardUnfinished(imageFile, path);
     return false;
   }
   if (!imageFile.close() || !written) {
@@ -104,14 +111,6 @@ struct Tally {
   bool readFailed;
 };
 
-// An index that holds less than its counts promise, after a failed read of
-// the archive, is not left to look whole: no index stands under its name.
-void discardIndex(formats::File& indexFile, const std::string& path) {
-  if (!indexFile.isWritable()) return;
-  indexFile.close();
-  platform::removeFile(path);
-}
-
 // Walks `archive`, writing the index and the image files; the files are
 // closed when it returns.
 Tally extractArchive(Report& report, const RunNames& names,
@@ -139,7 +138,7 @@ Tally extractArchive(Report& report, const RunNames& names,
     if (!extractSection(run, static_cast<std::uint32_t>(section))) break;
   }
   if (run.walk.failed()) {
-    discardIndex(indexFile, stem + ".rep");
+    discardUnfinished(indexFile, stem + ".rep");
     return {run.total, run.unwrittenFiles, true};
   }
   if (run.walk.stopped()) report::printWalkStopped(report, run.walk.fileSize());

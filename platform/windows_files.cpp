@@ -178,11 +178,12 @@ std::uint64_t copyBetweenFiles(FileHandle, std::uint64_t, FileHandle, std::uint6
 // Windows refuses to replace a read-only file; asked here too, as not every
 // implementation of MoveFileEx does (Wine replaces it).
 bool replaceFile(const std::string& from, const std::string& to) {
-  const DWORD attributes = ::GetFileAttributesW(filePath(to).c_str());
+  const std::wstring target = filePath(to);
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     return false;
   }
-  return ::MoveFileExW(filePath(from).c_str(), filePath(to).c_str(),
+  return ::MoveFileExW(filePath(from).c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 

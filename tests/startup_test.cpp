@@ -60,23 +60,15 @@ TEST(HeaderTemplates, DecodeToTheThreeHeaders) {
                                                      .u32(0x0000FF00)
                                                      .u32(0x000000FF)
                                                      .u32(0xFF000000)));
-  for (const std::string* t : {&templates.dxt, &templates.rgb565, &templates.argb8888}) {
-    ASSERT_EQ(t->size(), 128u);
-    EXPECT_EQ(t->substr(0, 8), "DDS " + le32(124));
-  }
-}
-
-// The texts the converter keeps and the layout formats/dds.h names agree:
-// read at the named offsets, each template holds the named values.
-TEST(HeaderTemplates, HoldWhatTheLayoutNames) {
+  // The same bytes read at the offsets formats/dds.h names hold the values it
+  // names: the texts the converter keeps and that layout agree.
   using namespace formats::dds;
-  const HeaderTemplates templates = converter::decodeTemplates();
-  for (const auto& [bytes, pixelFormatFlags] : {std::pair{&templates.dxt, kPixelFourCC},
-                                                {&templates.rgb565, kPixelRgb},
-                                                {&templates.argb8888, kPixelRgbAlpha}}) {
-    const auto field = [&bytes](std::uint64_t offset) {
-      return formats::decodeU32(bytes->data() + offset);
-    };
+  for (const auto& [t, pixelFormatFlags] : {std::pair{&templates.dxt, kPixelFourCC},
+                                            {&templates.rgb565, kPixelRgb},
+                                            {&templates.argb8888, kPixelRgbAlpha}}) {
+    ASSERT_EQ(t->size(), 128u);
+    const auto field = [t](std::uint64_t offset) { return formats::decodeU32(t->data() + offset); };
+    EXPECT_EQ(t->substr(0, 8), "DDS " + le32(124));
     EXPECT_EQ(field(kMagicOffset), kMagic);
     EXPECT_EQ(field(kHeaderSizeOffset), kHeaderSizeValue);
     EXPECT_EQ(field(kFlagsOffset), kConverterFlags);
