@@ -1,18 +1,30 @@
 #include "converter/extraction.h"
 
+#include <optional>
 #include <string>
 
 #include "formats/archive.h"
 #include "formats/file.h"
 #include "formats/index.h"
 #include "formats/names.h"
+#include "formats/pending_file.h"
 #include "platform/platform.h"
 
 namespace converter {
 namespace {
 
 using formats::ImageHeader;
+using formats::PendingFile;
+using platform::NameHolds;
 using report::Report;
+
+// The folder a run moves edited pictures into before it writes over their
+// names: made on the first one, beside the archive.
+struct KeptFolder {
+  std::string path;  // empty until made
+  std::string shownName;
+  std::uint32_t pictures = 0;
+};
 
 // One run's files, walk and tally.
 struct Extraction {
@@ -22,8 +34,10 @@ struct Extraction {
   const formats::File& archive;
   formats::ArchiveWalk walk;
   formats::IndexWriter index;
+  KeptFolder kept;
   std::uint32_t total = 0;
   std::uint32_t unwrittenFiles = 0;
+  std::string unreadFile;  // the file a read failed in, shown without its folder
 };
 
 void reportUnwritten(Extraction& run, const std::string& fileName) {
@@ -31,39 +45,79 @@ void reportUnwritten(Extraction& run, const std::string& fileName) {
   ++run.unwrittenFiles;
 }
 
-// After a failed read of the archive, a file the run was writing (an image
-// file cut short, an index that holds less than its counts promise) is not
-// left to look whole: no file stands under its name. One the run could not
-// write is not its own to remove.
-void discardUnfinished(formats::File& file, const std::string& path) {
-  if (!file.isWritable()) return;
-  file.close();
-  platform::removeFile(path);
+// The first name P + B + "(kept N)" that nothing has, made a folder; empty
+// when none can be made.
+const std::string& keptFolder(Extraction& run) {
+  KeptFolder& kept = run.kept;
+  for (std::uint32_t n = 1; kept.path.empty() && n < 100000; ++n) {
+    const std::string name = run.names.baseName + "(kept " + std::to_string(n) + ")";
+    const platform::FolderMade made = platform::makeFolder(run.names.directoryPrefix + name);
+    if (made == platform::FolderMade::kFailed) break;
+    if (made == platform::FolderMade::kMade) {
+      kept.path = run.names.directoryPrefix + name;
+      kept.shownName = name;
+    }
+  }
+  return kept.path;
 }
 
-// Writes the image file; false when the archive's data could not be read,
-// and then no file is left under its name: one that came out short would
-// look whole, as extraction writes over an older file from its start.
-bool saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
-               const ImageHeader& header, const std::string& typeName) {
-  const RunNames& names = run.names;
+// Where an older image file goes in the kept folder: under the name it had,
+// without whatever folder the base name holds.
+std::string keptPath(const std::string& folder, const RunNames& names, std::uint32_t section,
+                     std::uint32_t image) {
+  const std::string& base = names.baseName;
+  return folder + "/" +
+         formats::imageFileName("", base.substr(base.rfind('/') + 1), section, image);
+}
+
+enum class Saved { kDone, kUnwritten, kReadFailed };
+
+// Writes the new image file whole and puts it in place: over an older file
+// that stores the same image, or with the older one kept when it does not.
+Saved writeImage(Extraction& run, const std::string& path, PendingFile::Where where,
+                 const ImageHeader& header, const std::string& typeName, bool keepOlder,
+                 std::uint32_t section, std::uint32_t image) {
+  PendingFile pending(path, "Zerbolt", where);
+  const bool written =
+      pending.isOpen() && formats::dds::writeImageFile(pending.file(), run.templates, typeName,
+                                                       header, run.archive, run.walk.dataOffset());
+  if (run.walk.failed()) return Saved::kReadFailed;
+  if (!written) return Saved::kUnwritten;
+  if (!keepOlder) return pending.commit() ? Saved::kDone : Saved::kUnwritten;
+  const std::string& folder = keptFolder(run);
+  if (folder.empty() || !pending.commit(keptPath(folder, run.names, section, image))) {
+    return Saved::kUnwritten;
+  }
+  const std::string shown = formats::imageFileName("", run.names.baseName, section, image);
+  report::printLine(run.report, "Kept the older " + shown + " in " + run.kept.shownName);
+  ++run.kept.pictures;
+  return Saved::kDone;
+}
+
+// Saves one image of known type; an older file of its name that stores
+// another picture (an edited one) is kept, one that is read-only is never
+// replaced, and anything but a file under the name is left alone.
+Saved saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
+                const ImageHeader& header, const std::string& typeName) {
   run.report.showBeforeCopying(header.dataSize);
   const std::string path =
-      formats::imageFileName(names.directoryPrefix, names.baseName, section, image);
-  formats::File imageFile = formats::File::openOutput(path);
-  const bool written = formats::dds::writeImageFile(imageFile, run.templates, typeName, header,
-                                                    run.archive, run.walk.dataOffset());
-  if (run.walk.failed()) {
-    discardUnfinished(imageFile, path);
-    return false;
+      formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
+  const NameHolds holds = platform::lookAtName(path);
+  if (holds == NameHolds::kOther) return Saved::kUnwritten;
+  if (holds == NameHolds::kNothing) {
+    return writeImage(run, path, PendingFile::Where::kInPlace, header, typeName, false, section,
+                      image);
   }
-  if (!imageFile.close() || !written) {
-    reportUnwritten(run, formats::imageFileName("", names.baseName, section, image));
-  }
-  return true;
+  const formats::File older = formats::File::openInput(path);
+  const bool same = older.isOpen() &&
+                    formats::dds::storesImage(older, header, run.archive, run.walk.dataOffset());
+  if (older.readFailed() || run.walk.failed()) return Saved::kReadFailed;
+  if (holds == NameHolds::kReadOnlyFile) return same ? Saved::kDone : Saved::kUnwritten;
+  return writeImage(run, path, PendingFile::Where::kBeside, header, typeName, !same, section,
+                    image);
 }
 
-// Extracts one image; false when the walk stopped or failed instead.
+// Extracts one image; false when the walk stopped or a read failed instead.
 bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image) {
   run.report.keepUp();
   ImageHeader header;
@@ -84,10 +138,21 @@ bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image) {
     report::blankLine(run.report);
     return true;
   }
-  return saveImage(run, section, image, header, typeName);
+  const std::string fileName = formats::imageFileName("", run.names.baseName, section, image);
+  switch (saveImage(run, section, image, header, typeName)) {
+    case Saved::kDone:
+      return true;
+    case Saved::kUnwritten:
+      reportUnwritten(run, fileName);
+      return true;
+    case Saved::kReadFailed:
+      run.unreadFile = run.walk.failed() ? run.names.baseName + ".spr" : fileName;
+      return false;
+  }
+  return false;
 }
 
-// Extracts one section; false when the walk stopped or failed inside it.
+// Extracts one section; false when the walk stopped or a read failed inside it.
 bool extractSection(Extraction& run, std::uint32_t section) {
   std::uint32_t imageCount = 0;
   const formats::Step step = run.walk.readImageCount(imageCount);
@@ -108,23 +173,43 @@ bool extractSection(Extraction& run, std::uint32_t section) {
 struct Tally {
   std::uint32_t total;  // the images listed
   std::uint32_t unwrittenFiles;
-  bool readFailed;
+  std::uint32_t keptPictures;
+  std::string keptFolder;
+  bool stopped;
+  std::string unreadFile;  // empty unless a read failed
 };
 
-// Walks `archive`, writing the index and the image files; the files are
-// closed when it returns.
+// The index, written under a temporary name unless nothing has its name;
+// not open when it must not be written (a read-only file or anything but a
+// file under its name).
+void openIndex(std::optional<PendingFile>& index, const std::string& path) {
+  const NameHolds holds = platform::lookAtName(path);
+  if (holds == NameHolds::kOther || holds == NameHolds::kReadOnlyFile) return;
+  index.emplace(
+      path, "Zerbolt",
+      holds == NameHolds::kNothing ? PendingFile::Where::kInPlace : PendingFile::Where::kBeside);
+  if (!index->isOpen()) index.reset();
+}
+
+// Walks `archive`, writing the image files, and the index, which is put in
+// place only when the walk went to its end.
 Tally extractArchive(Report& report, const RunNames& names,
                      const formats::dds::HeaderTemplates& templates, const formats::File& archive) {
-  const std::string stem = names.directoryPrefix + names.baseName;
-  formats::File indexFile = formats::File::openOutput(stem + ".rep");
+  std::optional<PendingFile> indexFile;
+  openIndex(indexFile, names.directoryPrefix + names.baseName + ".rep");
+  formats::File unwritable;
   Extraction run{report,
                  names,
                  templates,
                  archive,
                  formats::ArchiveWalk(archive),
-                 formats::IndexWriter(indexFile)};
+                 formats::IndexWriter(indexFile ? indexFile->file() : unwritable),
+                 {},
+                 0,
+                 0,
+                 {}};
   const std::string indexName = names.baseName + ".rep";
-  if (!indexFile.isWritable()) reportUnwritten(run, indexName);
+  if (!indexFile) reportUnwritten(run, indexName);
 
   std::uint32_t sectionCount = 0;
   const formats::Step step = run.walk.readSectionCount(sectionCount);
@@ -137,49 +222,50 @@ Tally extractArchive(Report& report, const RunNames& names,
        ++section) {
     if (!extractSection(run, static_cast<std::uint32_t>(section))) break;
   }
-  if (run.walk.failed()) {
-    discardUnfinished(indexFile, stem + ".rep");
-    return {run.total, run.unwrittenFiles, true};
+  if (run.walk.failed()) run.unreadFile = names.baseName + ".spr";
+  const bool stopped = run.unreadFile.empty() && run.walk.stopped();
+  if (stopped) report::printWalkStopped(report, run.walk.stop());
+  if (run.unreadFile.empty() && !stopped && indexFile) {
+    run.index.flush();
+    // An index that opened but failed later (a full disk, or a write lost on
+    // closing) is told once, here.
+    if (run.index.failed() || !indexFile->commit()) reportUnwritten(run, indexName);
   }
-  if (run.walk.stopped()) report::printWalkStopped(report, run.walk.fileSize());
-  run.index.flush();
-  // An index that opened but failed later (a full disk, or a write lost on
-  // closing) is told once, here.
-  if (indexFile.isWritable() && (run.index.failed() || !indexFile.close())) {
-    reportUnwritten(run, indexName);
-  }
-  return {run.total, run.unwrittenFiles, false};
+  return {run.total, run.unwrittenFiles, run.kept.pictures, run.kept.shownName,
+          stopped,   run.unreadFile};
 }
 
 }  // namespace
 
-void runExtraction(Report& report, const RunNames& names,
-                   const formats::dds::HeaderTemplates& templates) {
+int runExtraction(Report& report, const RunNames& names,
+                  const formats::dds::HeaderTemplates& templates) {
   report::printPiece(report, "Zerbolt - ");
   report::printLine(report, names.name);
   const std::string archiveName = names.baseName + ".spr";
   const formats::File archive = formats::File::openInput(names.directoryPrefix + archiveName);
   if (!archive.isOpen()) {
     report::printMissingFileAbort(report, archiveName, "Zerbolt");
-    report::finishRun(report);
-    return;
+    return report::finishRun(report, false);
   }
   const Tally tally = extractArchive(report, names, templates, archive);
-  if (tally.readFailed) {
-    report::printFileFailureAbort(report, "read", archiveName, "Zerbolt");
-    report::finishRun(report);
-    return;
+  if (!tally.unreadFile.empty()) {
+    report::printFileFailureAbort(report, "read", tally.unreadFile, "Zerbolt");
+    return report::finishRun(report, false);
   }
   report::blankLine(report);
   report::printLine(report, report::numberText(tally.total) + " image(s) in " + names.name);
   report::blankLine(report);
+  if (tally.keptPictures > 0) {
+    report::printLine(report, "Kept " + report::numberText(tally.keptPictures) +
+                                  " older picture(s) in " + tally.keptFolder);
+  }
   if (tally.unwrittenFiles == 0) {
     report::printLine(report, "Done!");
   } else {
     report::printLine(report, "Done, but " + report::numberText(tally.unwrittenFiles) +
                                   " file(s) could not be written!");
   }
-  report::finishRun(report);
+  return report::finishRun(report, tally.unwrittenFiles == 0 && !tally.stopped);
 }
 
 }  // namespace converter

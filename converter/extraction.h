@@ -8,7 +8,7 @@
 
 namespace converter {
 
-void runExtraction(report::Report& report, const RunNames& names,
+int runExtraction(report::Report& report, const RunNames& names,
                    const formats::dds::HeaderTemplates& templates);
 
 }  // namespace converter

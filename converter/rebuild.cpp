@@ -34,6 +34,7 @@ struct Ending {
   std::uint32_t section = 0;
   std::uint32_t image = 0;
   formats::dds::Refusal refusal = formats::dds::Refusal::kUnknownFormat;
+  formats::WalkStop stop = {};
 };
 
 struct Rebuild {
@@ -81,15 +82,16 @@ bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& im
 }
 
 // Why the index gave no record, or no more.
-Ending indexEnding(formats::Step step) {
-  return {step == formats::Step::kFailed ? Outcome::kIndexUnreadable : Outcome::kIndexStopped};
+Ending indexEnding(const formats::IndexReader& index, formats::Step step) {
+  if (step == formats::Step::kFailed) return {Outcome::kIndexUnreadable};
+  return {.outcome = Outcome::kIndexStopped, .stop = index.stop()};
 }
 
 Ending rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   run.report.keepUp();
   ImageHeader before;
   const formats::Step step = run.index.readHeader(before);
-  if (step != formats::Step::kGoOn) return indexEnding(step);
+  if (step != formats::Step::kGoOn) return indexEnding(run.index, step);
   const std::string fileName =
       formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
   const formats::File imageFile = formats::File::openInput(fileName);
@@ -112,13 +114,13 @@ Ending rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
 Ending rebuildSection(Rebuild& run, std::uint32_t section) {
   std::uint32_t imageCount = 0;
   const formats::Step step = run.index.readImageCount(imageCount);
-  if (!formats::gaveRecord(step)) return indexEnding(step);
+  if (!formats::gaveRecord(step)) return indexEnding(run.index, step);
   const bool written = formats::writeU32(run.archive, run.position, imageCount);
   run.position += 4;
   report::printLine(run.report, "Section " + report::numberText(section) + " : " +
                                     report::numberText(imageCount) + " Images");
   if (!written) return {Outcome::kWriteFailed};
-  if (step == formats::Step::kLast) return indexEnding(step);
+  if (step == formats::Step::kLast) return indexEnding(run.index, step);
   for (std::uint64_t image = 1; image <= imageCount; ++image) {
     const Ending ending = rebuildImage(run, section, static_cast<std::uint32_t>(image));
     if (ending.outcome != Outcome::kDone) return ending;
@@ -128,25 +130,24 @@ Ending rebuildSection(Rebuild& run, std::uint32_t section) {
 
 // Walks the index and writes the new archive, which is put in place only when
 // every image went in.
-Ending rebuildArchive(Report& report, const RunNames& names, std::uint64_t& indexSize) {
+Ending rebuildArchive(Report& report, const RunNames& names) {
   const std::string stem = names.directoryPrefix + names.baseName;
   const formats::File indexFile = formats::File::openInput(stem + ".rep");
   if (!indexFile.isOpen()) return {Outcome::kMissingIndex};
   formats::PendingFile newArchive(stem + "(new).spr", "Zerbolt");
   if (!newArchive.isOpen()) return {Outcome::kWriteFailed};
   formats::IndexReader index(indexFile);
-  indexSize = index.fileSize();
   formats::File& archive = newArchive.file();
 
   std::uint32_t sectionCount = 0;
   const formats::Step step = index.readSectionCount(sectionCount);
-  if (!formats::gaveRecord(step)) return indexEnding(step);
+  if (!formats::gaveRecord(step)) return indexEnding(index, step);
   const bool written = formats::writeFloat32(archive, 0, formats::kFormatVersion) &&
                        formats::writeU32(archive, formats::kSectionCountOffset, sectionCount);
   report::printLine(report, "Number of section(s) to be put in " + names.baseName +
                                 "(new).spr: " + report::numberText(sectionCount));
   if (!written) return {Outcome::kWriteFailed};
-  if (step == formats::Step::kLast) return indexEnding(step);
+  if (step == formats::Step::kLast) return indexEnding(index, step);
 
   Rebuild run{report, names, index, archive};
   for (std::uint64_t section = 1; section <= sectionCount; ++section) {
@@ -181,8 +182,7 @@ std::string_view refusalReason(formats::dds::Refusal refusal) {
   return "Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or 8.8.8.8 ARGB";
 }
 
-void printEnding(Report& report, const RunNames& names, const Ending& ending,
-                 std::uint64_t indexSize) {
+void printEnding(Report& report, const RunNames& names, const Ending& ending) {
   switch (ending.outcome) {
     case Outcome::kDone:
       report::blankLine(report);
@@ -210,7 +210,7 @@ void printEnding(Report& report, const RunNames& names, const Ending& ending,
                                     "Zerbolt");
       break;
     case Outcome::kIndexStopped:
-      report::printWalkStopped(report, indexSize);
+      report::printWalkStopped(report, ending.stop);
       report::blankLine(report);
       printAbort(report);
       break;
@@ -219,13 +219,12 @@ void printEnding(Report& report, const RunNames& names, const Ending& ending,
 
 }  // namespace
 
-void runRebuild(Report& report, const RunNames& names) {
+int runRebuild(Report& report, const RunNames& names) {
   report::printPiece(report, "Zerbolt - ");
   report::printLine(report, names.name);
-  std::uint64_t indexSize = 0;
-  const Ending ending = rebuildArchive(report, names, indexSize);
-  printEnding(report, names, ending, indexSize);
-  report::finishRun(report);
+  const Ending ending = rebuildArchive(report, names);
+  printEnding(report, names, ending);
+  return report::finishRun(report, ending.outcome == Outcome::kDone);
 }
 
 }  // namespace converter

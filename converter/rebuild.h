@@ -6,6 +6,6 @@
 
 namespace converter {
 
-void runRebuild(report::Report& report, const RunNames& names);
+int runRebuild(report::Report& report, const RunNames& names);
 
 }  // namespace converter

@@ -80,24 +80,19 @@ formats::dds::HeaderTemplates decodeTemplates() {
           decodeHexText(kArgb8888TemplateText)};
 }
 
-void runConverter(report::Report& report, std::string_view argument) {
+int runConverter(report::Report& report, std::string_view argument) {
   const formats::dds::HeaderTemplates templates = decodeTemplates();
   if (argument.empty()) {
     report::printLine(report, "Layer 8 Error: Drag a .spr file onto Zerbolt.exe");
-    report::finishRun(report);
-    return;
+    return report::finishRun(report, false);
   }
   const RunNames names = runNames(argument);
   const std::string ending = nameEnding(names.name);
-  if (ending == "spr") {
-    runExtraction(report, names, templates);
-  } else if (ending == "rep") {
-    runRebuild(report, names);
-  } else {
-    report::printLine(report,
-                      "Layer 8 Error: Wrong filetype. Zerbolt only accepts .spr or .rep files.");
-    report::finishRun(report);
-  }
+  if (ending == "spr") return runExtraction(report, names, templates);
+  if (ending == "rep") return runRebuild(report, names);
+  report::printLine(report,
+                    "Layer 8 Error: Wrong filetype. Zerbolt only accepts .spr or .rep files.");
+  return report::finishRun(report, false);
 }
 
 }  // namespace converter

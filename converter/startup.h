@@ -19,6 +19,6 @@ formats::dds::HeaderTemplates decodeTemplates();
 
 // The whole run for the dropped path `argument` (empty when none was given):
 // extraction for a name ending in "spr", rebuild for "rep", in any case.
-void runConverter(report::Report& report, std::string_view argument);
+int runConverter(report::Report& report, std::string_view argument);
 
 }  // namespace converter

@@ -1,6 +1,5 @@
 #include "counter/counter.h"
 
-#include <optional>
 #include <string>
 
 #include "formats/file.h"
@@ -48,25 +47,31 @@ bool countSection(Report& report, formats::ArchiveWalk& walk, std::uint32_t sect
   return true;
 }
 
-// Walks the archive and returns the number of images listed, modulo 2^32
-// (after a stop, the count that stopped it is not among them); nothing when
-// a read of the archive failed.
-std::optional<std::uint32_t> countArchive(Report& report, const formats::File& archive,
-                                          const std::string& name) {
+struct Count {
+  std::uint32_t total = 0;  // the images listed, modulo 2^32
+  bool stopped = false;
+  bool readFailed = false;
+};
+
+// Walks the archive; after a stop, the count or image that stopped it is
+// not among those listed.
+Count countArchive(Report& report, const formats::File& archive, const std::string& name) {
   formats::ArchiveWalk walk(archive);
+  Count count;
   std::uint32_t sectionCount = 0;
   const formats::Step step = walk.readSectionCount(sectionCount);
-  if (!formats::gaveRecord(step)) return std::nullopt;
-  report::printLine(report,
-                    "Number of section(s) in " + name + ": " + report::numberText(sectionCount));
-  std::uint32_t total = 0;
+  if (formats::gaveRecord(step)) {
+    report::printLine(report,
+                      "Number of section(s) in " + name + ": " + report::numberText(sectionCount));
+  }
   for (std::uint64_t section = 1; step == formats::Step::kGoOn && section <= sectionCount;
        ++section) {
-    if (!countSection(report, walk, static_cast<std::uint32_t>(section), total)) break;
+    if (!countSection(report, walk, static_cast<std::uint32_t>(section), count.total)) break;
   }
-  if (walk.failed()) return std::nullopt;
-  if (walk.stopped()) report::printWalkStopped(report, walk.fileSize());
-  return total;
+  count.readFailed = walk.failed();
+  count.stopped = walk.stopped();
+  if (count.stopped && !count.readFailed) report::printWalkStopped(report, walk.stop());
+  return count;
 }
 
 }  // namespace
@@ -81,11 +86,10 @@ void printCounterRow(Report& report, std::uint32_t imageNumber, const ImageHeade
       typeName);
 }
 
-void runCounter(Report& report, std::string_view argument) {
+int runCounter(Report& report, std::string_view argument) {
   if (argument.empty()) {
     report::printLine(report, "Layer 8 Error: Drag a .spr file onto Quandrel.exe");
-    report::finishRun(report);
-    return;
+    return report::finishRun(report, false);
   }
   const formats::DroppedPath path = formats::splitDroppedPath(argument);
   report::printPiece(report, "Quandrel - ");
@@ -93,20 +97,18 @@ void runCounter(Report& report, std::string_view argument) {
   const formats::File archive = formats::File::openInput(std::string(argument));
   if (!archive.isOpen()) {
     report::printMissingFileAbort(report, path.name, "Quandrel");
-    report::finishRun(report);
-    return;
+    return report::finishRun(report, false);
   }
-  const std::optional<std::uint32_t> total = countArchive(report, archive, path.name);
-  if (!total) {
+  const Count count = countArchive(report, archive, path.name);
+  if (count.readFailed) {
     report::printFileFailureAbort(report, "read", path.name, "Quandrel");
-    report::finishRun(report);
-    return;
+    return report::finishRun(report, false);
   }
   report::blankLine(report);
-  report::printLine(report, report::signedNumberText(*total) + " image(s) in " + path.name);
+  report::printLine(report, report::signedNumberText(count.total) + " image(s) in " + path.name);
   report::blankLine(report);
   report::printLine(report, "Done!");
-  report::finishRun(report);
+  return report::finishRun(report, !count.stopped);
 }
 
 }  // namespace counter

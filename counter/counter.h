@@ -12,7 +12,7 @@ namespace counter {
 
 // The whole run for the dropped path `argument` (empty when none was given),
 // up to and including the final pause.
-void runCounter(report::Report& report, std::string_view argument);
+int runCounter(report::Report& report, std::string_view argument);
 
 // The counter's row of the image table. Under the shared header its middle
 // columns hold each pair exchanged (RFHeight before RFWidth, height before

@@ -6,6 +6,5 @@ int main(int argc, char** argv) {
   platform::prepareProcess();
   const std::string argument = platform::firstArgument(argc, argv);
   report::Report report(platform::systemConsole());
-  counter::runCounter(report, argument);
-  return 0;
+  return counter::runCounter(report, argument);
 }

@@ -71,6 +71,11 @@ bool PastEndLimit::admit(std::uint64_t offset) {
   return !stopped_;
 }
 
+bool PastEndLimit::admitWhole(std::uint64_t offset, std::uint64_t size) {
+  if (offset < fileSize_ && size > fileSize_ - offset) stopped_ = true;
+  return !stopped_;
+}
+
 bool PastEndLimit::admitCount(std::uint32_t count, std::uint64_t firstOffset,
                               std::uint64_t recordSize) {
   const std::uint64_t room = fileSize_ > firstOffset ? fileSize_ - firstOffset : 0;
@@ -85,21 +90,29 @@ Step ArchiveWalk::readSectionCount(std::uint32_t& count) {
   if (!limit_.admit(kSectionCountOffset)) return Step::kStopped;
   count = readU32(archive_, kSectionCountOffset);
   if (failed()) return Step::kFailed;
+  if (!limit_.admitWhole(kSectionCountOffset, 4)) return Step::kStopped;
   return limit_.admitCount(count, kFirstSectionOffset, 4) ? Step::kGoOn : Step::kLast;
 }
 
 Step ArchiveWalk::readImageCount(std::uint32_t& count) {
   if (!limit_.admit(position_)) return Step::kStopped;
+  place_.nextSection();
   count = readU32(archive_, position_);
   if (failed()) return Step::kFailed;
+  if (!limit_.admitWhole(position_, 4)) return Step::kStopped;
   position_ += 4;
   return limit_.admitCount(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
 }
 
 Step ArchiveWalk::readImage(ImageHeader& header) {
   if (!limit_.admit(position_)) return Step::kStopped;
+  place_.nextImage();
   header = readImageHeader(archive_, position_);
   if (failed()) return Step::kFailed;
+  if (!limit_.admitWhole(position_, kImageHeaderSize + std::uint64_t{header.dataSize})) {
+    place_.cutHere();
+    return Step::kStopped;
+  }
   dataOffset_ = position_ + kImageHeaderSize;
   position_ = dataOffset_ + header.dataSize;
   return Step::kGoOn;

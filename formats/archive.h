@@ -70,15 +70,19 @@ bool isKnownTypeName(std::string_view name);
 
 // Counts are not bounded by the format, so a damaged file, or a file that is
 // no archive at all, can declare billions of sections or images that are not
-// there. Two limits stop a walk:
+// there. Three limits stop a walk:
+//  - a record (a count, an index header, or an archive image: its header
+//    and its data) that begins before the end of the file and ends after it
+//    stops the walk before anything of it is used: the file was cut inside
+//    it, and what is missing would come out as zeros;
 //  - a count whose records could not all begin before the end of the file,
 //    even at their smallest (4 bytes a section, 24 an image: a header with
 //    no data) and with kAllowance more past the end, stops the walk right
 //    after it is read;
-//  - records (counts or headers) past the end of a file read as zeros as
-//    usual, but only the first kAllowance of them: the next one stops the
-//    walk, and so does every one after it.
-// Neither changes the walk of a whole archive or of one cut near its end.
+//  - records wholly past the end of a file read as zeros as usual, but only
+//    the first kAllowance of them: the next one stops the walk, and so does
+//    every one after it.
+// None changes the walk of a whole archive.
 class PastEndLimit {
  public:
   static constexpr int kAllowance = 16;
@@ -87,6 +91,9 @@ class PastEndLimit {
 
   // False when the record at `offset` is one past the allowance.
   bool admit(std::uint64_t offset);
+  // False, and the walk stopped, when the `size` bytes at `offset` begin
+  // before the end of the file and end after it.
+  bool admitWhole(std::uint64_t offset, std::uint64_t size);
   // False, and the walk stopped, when `count` records of at least
   // `recordSize` bytes, the first at `firstOffset`, cannot all begin before
   // the end of the file with the allowance: more than
@@ -100,6 +107,32 @@ class PastEndLimit {
   std::uint64_t fileSize_;
   int recordsPastEnd_ = 0;
   bool stopped_ = false;
+};
+
+// Where a walk stopped, for the line that tells it.
+struct WalkStop {
+  std::uint64_t fileSize = 0;
+  // The image the file ends inside, numbered as in the report; 0 when the
+  // walk stopped at a count or past the end.
+  std::uint32_t section = 0;
+  std::uint32_t image = 0;
+};
+
+// The numbers of the record a walk reads, and of the image it was cut
+// inside, if any.
+class WalkPlace {
+ public:
+  void nextSection() { ++section_, image_ = 0; }
+  void nextImage() { ++image_; }
+  void cutHere() { cut_ = true; }
+  WalkStop stop(std::uint64_t fileSize) const {
+    return cut_ ? WalkStop{fileSize, section_, image_} : WalkStop{fileSize};
+  }
+
+ private:
+  std::uint32_t section_ = 0;
+  std::uint32_t image_ = 0;
+  bool cut_ = false;
 };
 
 // What the read of the next record of a walk gave.
@@ -131,11 +164,12 @@ class ArchiveWalk {
   // How the walk ended, once a read gave no record or the last one.
   bool stopped() const { return limit_.stopped(); }
   bool failed() const { return archive_.readFailed(); }
-  std::uint64_t fileSize() const { return limit_.fileSize(); }
+  WalkStop stop() const { return place_.stop(limit_.fileSize()); }
 
  private:
   const File& archive_;
   PastEndLimit limit_;
+  WalkPlace place_;
   std::uint64_t position_ = kFirstSectionOffset;
   std::uint64_t dataOffset_ = 0;
 };

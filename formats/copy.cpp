@@ -52,6 +52,23 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
   return writeZeros(to, toOffset + available, toOffset + size, chunk);
 }
 
+bool sameBytes(const File& a, std::uint64_t aOffset, const File& b, std::uint64_t bOffset,
+               std::uint64_t size) {
+  const auto piece = static_cast<std::size_t>(std::min(kCopyChunk, (size + 1) / 2));
+  std::vector<char> fromA(piece), fromB(piece);
+  for (std::uint64_t done = 0; done < size;) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(piece, size - done));
+    a.read(aOffset + done, fromA.data(), n);
+    b.read(bOffset + done, fromB.data(), n);
+    if (a.readFailed() || b.readFailed() ||
+        !std::equal(fromA.begin(), fromA.begin() + n, fromB.begin())) {
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
 bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string_view header,
                          const File& from, std::uint64_t fromOffset, std::uint64_t size) {
   if (size < kCopyWithinFrom && fromOffset + size <= from.size()) {

@@ -25,4 +25,10 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
 bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string_view header,
                          const File& from, std::uint64_t fromOffset, std::uint64_t size);
 
+// True when the `size` bytes of `a` at `aOffset` and of `b` at `bOffset` are
+// the same, bytes either file lacks read as zeros; read a piece at a time,
+// with no more held than `size` bytes in all. False once a read fails.
+bool sameBytes(const File& a, std::uint64_t aOffset, const File& b, std::uint64_t bOffset,
+               std::uint64_t size);
+
 }  // namespace formats

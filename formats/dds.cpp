@@ -161,4 +161,14 @@ Inspection inspectImageFile(const File& imageFile) {
   return {StoredImage{*typeCode, fields.width, fields.height, *dataSize, fields.dataOffset()}};
 }
 
+bool storesImage(const File& imageFile, const ImageHeader& header, const File& archive,
+                 std::uint64_t dataOffset) {
+  const Inspection inspected = inspectImageFile(imageFile);
+  if (!inspected.image || imageFile.readFailed()) return false;
+  const StoredImage& stored = *inspected.image;
+  return stored.typeCode == header.typeCode && stored.width == header.width &&
+         stored.height == header.height && stored.dataSize == header.dataSize &&
+         sameBytes(imageFile, stored.dataOffset, archive, dataOffset, header.dataSize);
+}
+
 }  // namespace formats::dds

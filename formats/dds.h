@@ -192,6 +192,15 @@ struct Inspection {
 // Looks at an image file in the order above.
 Inspection inspectImageFile(const File& imageFile);
 
+// True when the rebuild would store from `imageFile` exactly the image of
+// `header` whose data are the header's dataSize bytes of `archive` at
+// `dataOffset`: the same typeCode, width, height, dataSize and data bytes,
+// whatever else the file holds (another tool's header, a tail after the
+// data). Compared a piece at a time; false once a read of either file
+// fails (their readFailed() tells which).
+bool storesImage(const File& imageFile, const ImageHeader& header, const File& archive,
+                 std::uint64_t dataOffset);
+
 // How many data bytes the image holds. That is the linear size when the
 // header flags say the field holds one; otherwise (a row pitch, or nothing
 // at all) it is the size of the top mipmap level, computed from width,

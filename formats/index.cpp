@@ -36,21 +36,29 @@ Step IndexReader::readSectionCount(std::uint32_t& count) {
   if (!limit_.admit(0)) return Step::kStopped;
   count = readU32(index_, 0);
   if (failed()) return Step::kFailed;
+  if (!limit_.admitWhole(0, 4)) return Step::kStopped;
   return limit_.admitCount(count, position_, 4) ? Step::kGoOn : Step::kLast;
 }
 
 Step IndexReader::readImageCount(std::uint32_t& count) {
   if (!limit_.admit(position_)) return Step::kStopped;
+  place_.nextSection();
   count = readU32(index_, position_);
   if (failed()) return Step::kFailed;
+  if (!limit_.admitWhole(position_, 4)) return Step::kStopped;
   position_ += 4;
   return limit_.admitCount(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
 }
 
 Step IndexReader::readHeader(ImageHeader& header) {
   if (!limit_.admit(position_)) return Step::kStopped;
+  place_.nextImage();
   header = readImageHeader(index_, position_);
   if (failed()) return Step::kFailed;
+  if (!limit_.admitWhole(position_, kImageHeaderSize)) {
+    place_.cutHere();
+    return Step::kStopped;
+  }
   position_ += kImageHeaderSize;
   return Step::kGoOn;
 }

@@ -61,11 +61,12 @@ class IndexReader {
   // How the reading ended, once a read gave no record or the last one.
   bool stopped() const { return limit_.stopped(); }
   bool failed() const { return index_.readFailed(); }
-  std::uint64_t fileSize() const { return limit_.fileSize(); }
+  WalkStop stop() const { return place_.stop(limit_.fileSize()); }
 
  private:
   const File& index_;
   PastEndLimit limit_;
+  WalkPlace place_;
   std::uint64_t position_ = 4;
 };
 

@@ -6,32 +6,47 @@
 
 namespace formats {
 
-PendingFile::PendingFile(std::string finalPath, std::string_view temporaryNameStart)
-    : finalPath_(std::move(finalPath)) {
-  file_ = File::adopt(platform::createUniqueFile(finalPath_, temporaryNameStart, temporaryPath_));
+PendingFile::PendingFile(std::string finalPath, std::string_view temporaryNameStart, Where where)
+    : finalPath_(std::move(finalPath)), inPlace_(where == Where::kInPlace) {
+  if (inPlace_) {
+    file_ = File::adopt(platform::createNewFile(finalPath_));
+    if (file_.isOpen()) writtenPath_ = finalPath_;
+  } else {
+    file_ = File::adopt(platform::createUniqueFile(finalPath_, temporaryNameStart, writtenPath_));
+  }
 }
 
 PendingFile::~PendingFile() {
   discard();
 }
 
-bool PendingFile::commit() {
+bool PendingFile::commit(const std::string& keepOlderAs) {
   if (!file_.isOpen()) return false;
-  if (!file_.close() || !platform::replaceFile(temporaryPath_, finalPath_)) {
+  bool placed;
+  if (inPlace_) {
+    // Once all is written, only a write lost on closing can spoil the file.
+    platform::noLongerRemoveIfInterrupted(writtenPath_);
+    placed = file_.close();
+  } else {
+    placed = file_.close() && (keepOlderAs.empty() ? platform::replaceFile(writtenPath_, finalPath_)
+                                                   : platform::replaceFileKeeping(
+                                                         writtenPath_, finalPath_, keepOlderAs));
+  }
+  if (!placed) {
     discard();
     return false;
   }
-  platform::removeIfInterrupted("");
-  temporaryPath_.clear();
+  platform::noLongerRemoveIfInterrupted(writtenPath_);
+  writtenPath_.clear();
   return true;
 }
 
 void PendingFile::discard() {
   file_.close();
-  if (temporaryPath_.empty()) return;
-  platform::removeFile(temporaryPath_);
-  platform::removeIfInterrupted("");
-  temporaryPath_.clear();
+  if (writtenPath_.empty()) return;
+  platform::removeFile(writtenPath_);
+  platform::noLongerRemoveIfInterrupted(writtenPath_);
+  writtenPath_.clear();
 }
 
 }  // namespace formats

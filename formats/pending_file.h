@@ -8,14 +8,20 @@
 
 namespace formats {
 
-// A new file that appears under its name whole or not at all: it is written
-// under a temporary name beside it and put in place by commit(); a file
-// never committed is removed, and whatever stood under the name stays.
+// A new file that appears under its name whole or not at all, and is
+// removed if never committed (or if the process is interrupted first).
+// Where a file may stand under the name it is written under a temporary
+// name beside it and put in place by commit(), and until then whatever
+// stood there stays as it was; where nothing does, it is made under its own
+// name, which no other file then has, and commit() only closes it.
 class PendingFile {
  public:
-  // The file is written under a temporary name that starts with
-  // `temporaryNameStart`, in the folder of `finalPath`.
-  PendingFile(std::string finalPath, std::string_view temporaryNameStart);
+  enum class Where { kBeside, kInPlace };
+
+  // A temporary name starts with `temporaryNameStart`, in the folder of
+  // `finalPath`. In place, the file is not open when anything has its name.
+  PendingFile(std::string finalPath, std::string_view temporaryNameStart,
+              Where where = Where::kBeside);
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
   ~PendingFile();
@@ -23,15 +29,17 @@ class PendingFile {
   bool isOpen() const { return file_.isOpen(); }
   File& file() { return file_; }
 
-  // Closes the file and puts it in place; false (and the file removed) when
-  // that fails.
-  bool commit();
+  // Closes the file and puts it in place, moving what stood under its name
+  // to `keepOlderAs` first when that is given (replaceFileKeeping); false
+  // (and the file removed, everything else where it was) when that fails.
+  bool commit(const std::string& keepOlderAs = "");
 
  private:
   void discard();
 
   std::string finalPath_;
-  std::string temporaryPath_;
+  std::string writtenPath_;  // empty once committed or removed
+  bool inPlace_;
   File file_;
 };
 

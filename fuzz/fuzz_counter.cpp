@@ -9,8 +9,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace fuzzing;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const std::string path = freshScratchFile("units.spr", bytes);
+  int status = -1;
   const CapturingConsole console =
-      capture([&](report::Report& report) { counter::runCounter(report, path); });
+      capture([&](report::Report& report) { status = counter::runCounter(report, path); });
   const std::string& text = console.text;
   const ReferenceWalk walk = walkArchiveBytes(bytes);
   std::size_t unknown = 0;
@@ -25,8 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(countTableRows(text) == walk.images.size(), "one row per header walked", text);
   check(rowsInOrder(text, walk, true), "each row as its header gives it", text);
   check(console.pauses == static_cast<int>(unknown) + 1, "a pause per unknown image", text);
-  check(walk.stopped == (text.find("before its counts do") != std::string::npos),
+  check(walk.stopped == (text.find("; stopped here.***") != std::string::npos),
         "the stop is told exactly when the walk stops", text);
+  check(status == (walk.stopped ? 1 : 0), "the exit status tells the stop", text);
   check(readFile(path) == bytes, "the archive is unchanged", text);
   return 0;
 }

@@ -60,11 +60,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     writeFile(dir.file(referenceImageName(image.section, image.image)), imageFile);
   }
 
-  const CapturingConsole console = capture(
-      [&](report::Report& report) { converter::runConverter(report, dir.file("units.rep")); });
+  int status = -1;
+  const CapturingConsole console = capture([&](report::Report& report) {
+    status = converter::runConverter(report, dir.file("units.rep"));
+  });
   const std::string& text = console.text;
   const bool done = text.ends_with(" \r\nDone!\r\n");
   check(done || text.ends_with("Zerbolt Aborted!\r\n"), "closing lines or an abort", text);
+  check(status == (done ? 0 : 1), "the exit status tells an abort", text);
   const std::string newArchive = dir.file("units(new).spr");
   check(done == (fileLength(newArchive) >= 0), "a new archive exactly when done", text);
   if (done) checkNewArchive(newArchive, walk, text);

@@ -51,12 +51,17 @@ ReferenceWalk walkBytes(std::string_view bytes, std::uint64_t countOffset, bool 
     if (count > (room + recordSize - 1) / recordSize + 16) walk.stopped = true;
     return !walk.stopped;
   };
-  if (!admit(countOffset)) return walk;
+  // A record the file ends inside stops the walk before it is used.
+  const auto whole = [&](std::uint64_t offset, std::uint64_t size) {
+    if (offset < bytes.size() && offset + size > bytes.size()) walk.stopped = true;
+    return !walk.stopped;
+  };
+  if (!admit(countOffset) || !whole(countOffset, 4)) return walk;
   walk.sectionCount = u32At(bytes, countOffset);
   std::uint64_t position = countOffset + 4;
   if (!holds(walk.sectionCount, position, 4)) return walk;
   for (std::uint64_t s = 1; s <= walk.sectionCount; ++s) {
-    if (!admit(position)) return walk;
+    if (!admit(position) || !whole(position, 4)) return walk;
     const std::uint32_t count = u32At(bytes, position);
     position += 4;
     ++walk.sectionsWalked;
@@ -67,6 +72,7 @@ ReferenceWalk walkBytes(std::string_view bytes, std::uint64_t countOffset, bool 
       formats::ImageHeader h{u32At(bytes, position),      u32At(bytes, position + 4),
                              u32At(bytes, position + 8),  u32At(bytes, position + 12),
                              u32At(bytes, position + 16), u32At(bytes, position + 20)};
+      if (!whole(position, 24 + (dataFollow ? std::uint64_t{h.dataSize} : 0))) return walk;
       position += 24;
       walk.images.push_back(
           {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(i), h, position});

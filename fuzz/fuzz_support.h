@@ -73,7 +73,7 @@ struct WalkedImage {
 
 // The walk of an archive (counts from offset 4, data after each header) or of
 // an index (counts from 0, no data), written out plainly: zeros past the end,
-// and a stop at the 17th record past it.
+// and a stop at the 17th record past it or at a record the file ends inside.
 struct ReferenceWalk {
   std::uint32_t sectionCount = 0;
   std::uint64_t sectionsWalked = 0;

@@ -87,11 +87,24 @@ inline std::string temporaryName(std::string_view nameStart, unsigned long proce
          ".tmp";
 }
 
-// Creates a new, empty file for reading and writing in the folder of
-// `besidePath`, under a temporaryName() that starts with `nameStart`, never
-// through a link; its name goes to `createdPath`. Until
-// removeIfInterrupted("") the file is removed if the process is interrupted;
-// no interruption can fall between its creation and that.
+// What stands under a name, the name itself looked at, not what a link
+// there leads to.
+enum class NameHolds {
+  kNothing,
+  kFile,
+  kReadOnlyFile,  // one its owner may not write (owner-write bit clear; read-only attribute)
+  kOther,         // a folder, a link of any kind, a device, or a name that cannot be looked at
+};
+NameHolds lookAtName(const std::string& path);
+
+// Creates `path` as a new, empty file for reading and writing, failing when
+// anything at all has that name. Until noLongerRemoveIfInterrupted(path) the
+// file is removed if the process is interrupted; no interruption can fall
+// between its creation and that.
+OpenedFile createNewFile(const std::string& path);
+
+// createNewFile() in the folder of `besidePath`, under a temporaryName()
+// that starts with `nameStart`; its name goes to `createdPath`.
 OpenedFile createUniqueFile(const std::string& besidePath, std::string_view nameStart,
                             std::string& createdPath);
 
@@ -99,11 +112,22 @@ OpenedFile createUniqueFile(const std::string& besidePath, std::string_view name
 // made read-only, which stays as it is: false then.
 bool replaceFile(const std::string& from, const std::string& to);
 
+// As replaceFile(), but what stood under `to` is first moved to `keptAs`, a
+// name nothing may hold yet, and moved back when `from` cannot be put in
+// place; no interruption falls between the moves. False, and both files
+// where they were, when a move fails.
+bool replaceFileKeeping(const std::string& from, const std::string& to, const std::string& keptAs);
+
+enum class FolderMade { kMade, kTaken, kFailed };
+// Makes the folder `path`: kTaken when anything at all has that name.
+FolderMade makeFolder(const std::string& path);
+
 bool removeFile(const std::string& path);
 
-// Names the file to remove if the process is interrupted (Ctrl-C, a terminal
-// closed, a kill); the empty text names none.
+// Names a file to remove if the process is interrupted (Ctrl-C, a terminal
+// closed, a kill); a few can be named at once.
 void removeIfInterrupted(const std::string& path);
+void noLongerRemoveIfInterrupted(const std::string& path);
 
 // Sets up what the process needs before it opens anything: standard
 // streams that were closed are opened on nothing, so that no file takes

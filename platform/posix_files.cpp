@@ -124,20 +124,60 @@ std::uint64_t copyBetweenFiles(FileHandle from, std::uint64_t fromOffset, FileHa
   return done;
 }
 
+NameHolds lookAtName(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) {
+    return errno == ENOENT ? NameHolds::kNothing : NameHolds::kOther;
+  }
+  if (!S_ISREG(status.st_mode)) return NameHolds::kOther;
+  return (status.st_mode & S_IWUSR) == 0 ? NameHolds::kReadOnlyFile : NameHolds::kFile;
+}
+
 // rename() would replace a file whatever its mode; a modder who took the
 // write permission from the file meant it to stay, as Windows keeps a
 // read-only file.
 bool replaceFile(const std::string& from, const std::string& to) {
-  struct stat status {};
-  if (::lstat(to.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-      (status.st_mode & S_IWUSR) == 0) {
-    return false;
-  }
+  if (lookAtName(to) == NameHolds::kReadOnlyFile) return false;
   return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+
+// rename() without replacing: a file system that cannot refuse to replace
+// (RENAME_NOREPLACE) is looked at first.
+bool moveToNewName(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+  return lookAtName(to) == NameHolds::kNothing && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+}  // namespace
+
+bool replaceFileKeeping(const std::string& from, const std::string& to, const std::string& keptAs) {
+  const posix::SignalsHeld held(posix::kEndingSignals);
+  if (lookAtName(to) == NameHolds::kReadOnlyFile || !moveToNewName(to, keptAs)) return false;
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  (void)::rename(keptAs.c_str(), to.c_str());
+  return false;
+}
+
+FolderMade makeFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return FolderMade::kMade;
+  return errno == EEXIST ? FolderMade::kTaken : FolderMade::kFailed;
 }
 
 bool removeFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
+}
+
+OpenedFile createNewFile(const std::string& path) {
+  const posix::SignalsHeld held(posix::kEndingSignals);
+  const int fd = openWith(path, O_RDWR | O_CREAT | O_EXCL);
+  if (fd < 0) return {};
+  removeIfInterrupted(path);
+  return {fd, true};
 }
 
 OpenedFile createUniqueFile(const std::string& besidePath, std::string_view nameStart,
@@ -145,12 +185,10 @@ OpenedFile createUniqueFile(const std::string& besidePath, std::string_view name
   const std::string folder = besidePath.substr(0, besidePath.rfind('/') + 1);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     const std::string path = folder + temporaryName(nameStart, ::getpid(), attempt);
-    const posix::SignalsHeld held(posix::kEndingSignals);
-    const int fd = openWith(path, O_RDWR | O_CREAT | O_EXCL);
-    if (fd >= 0) {
-      removeIfInterrupted(path);
+    const OpenedFile created = createNewFile(path);
+    if (created.handle != kNoFile) {
       createdPath = path;
-      return {fd, true};
+      return created;
     }
     if (errno != EEXIST) break;
   }

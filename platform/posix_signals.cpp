@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
 
 #include "platform/platform.h"
@@ -13,16 +14,19 @@
 namespace platform {
 namespace {
 
-// A signal handler can reach nothing else, hence file scope.
+// A signal handler can reach nothing else, hence file scope. A run writes
+// at most two files at once: the index and an image file.
 struct TemporaryFile {
   char path[4096] = {};
   volatile sig_atomic_t named = 0;
 };
-TemporaryFile gTemporary;
+TemporaryFile gTemporaries[4];
 
 extern "C" void cleanUpAndDie(int signal) {
   posix::giveTerminalBackBeforeEnding();
-  if (gTemporary.named) ::unlink(gTemporary.path);
+  for (const TemporaryFile& temporary : gTemporaries) {
+    if (temporary.named) ::unlink(temporary.path);
+  }
   ::signal(signal, SIG_DFL);
   ::raise(signal);
 }
@@ -67,12 +71,22 @@ void installCleanupOnSignals() {
 }  // namespace posix
 
 void removeIfInterrupted(const std::string& path) {
-  gTemporary.named = 0;
-  if (path.empty() || path.size() >= sizeof gTemporary.path) return;
   posix::installCleanupOnSignals();
-  path.copy(gTemporary.path, path.size());
-  gTemporary.path[path.size()] = '\0';
-  gTemporary.named = 1;
+  for (TemporaryFile& temporary : gTemporaries) {
+    if (temporary.named || path.size() >= sizeof temporary.path) continue;
+    path.copy(temporary.path, path.size());
+    temporary.path[path.size()] = '\0';
+    // The handler reads a slot only once it is named, and then whole.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    temporary.named = 1;
+    return;
+  }
+}
+
+void noLongerRemoveIfInterrupted(const std::string& path) {
+  for (TemporaryFile& temporary : gTemporaries) {
+    if (temporary.named && path == temporary.path) temporary.named = 0;
+  }
 }
 
 }  // namespace platform

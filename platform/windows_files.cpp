@@ -175,20 +175,71 @@ std::uint64_t copyBetweenFiles(FileHandle, std::uint64_t, FileHandle, std::uint6
   return 0;
 }
 
+NameHolds lookAtName(const std::string& path) {
+  const std::wstring name = filePath(path);
+  if (windows::namesDevice(name)) return NameHolds::kOther;
+  const DWORD attributes = ::GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NameHolds::kNothing
+                                                                          : NameHolds::kOther;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NameHolds::kOther;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    Found found = Found::kNothing;
+    const HANDLE handle = openNotThroughLink(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING, found);
+    if (handle == INVALID_HANDLE_VALUE) return NameHolds::kOther;
+    ::CloseHandle(handle);
+  }
+  return (attributes & FILE_ATTRIBUTE_READONLY) ? NameHolds::kReadOnlyFile : NameHolds::kFile;
+}
+
+namespace {
+
+constexpr DWORD kReplacing = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+
+}  // namespace
+
 // Windows refuses to replace a read-only file; asked here too, as not every
 // implementation of MoveFileEx does (Wine replaces it).
 bool replaceFile(const std::string& from, const std::string& to) {
+  if (lookAtName(to) == NameHolds::kReadOnlyFile) return false;
+  return ::MoveFileExW(filePath(from).c_str(), filePath(to).c_str(), kReplacing) != 0;
+}
+
+// A file another program holds open may refuse either move: then nothing
+// has moved.
+bool replaceFileKeeping(const std::string& from, const std::string& to, const std::string& keptAs) {
   const std::wstring target = filePath(to);
-  const DWORD attributes = ::GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+  const std::wstring kept = filePath(keptAs);
+  const windows::InterruptHeldOff held;
+  if (lookAtName(to) == NameHolds::kReadOnlyFile ||
+      !::MoveFileExW(target.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
     return false;
   }
-  return ::MoveFileExW(filePath(from).c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (::MoveFileExW(filePath(from).c_str(), target.c_str(), kReplacing)) return true;
+  ::MoveFileExW(kept.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+  return false;
+}
+
+FolderMade makeFolder(const std::string& path) {
+  if (::CreateDirectoryW(filePath(path).c_str(), nullptr)) return FolderMade::kMade;
+  return ::GetLastError() == ERROR_ALREADY_EXISTS ? FolderMade::kTaken : FolderMade::kFailed;
 }
 
 bool removeFile(const std::string& path) {
   return ::DeleteFileW(filePath(path).c_str()) != 0;
+}
+
+OpenedFile createNewFile(const std::string& path) {
+  // Held off from before the file exists, so that no Ctrl-C falls between
+  // its creation and its name handed to the cleanup.
+  const windows::InterruptHeldOff held;
+  const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+  if (handle == INVALID_HANDLE_VALUE) return {};
+  removeIfInterrupted(path);
+  return {toHandle(handle), true};
 }
 
 OpenedFile createUniqueFile(const std::string& besidePath, std::string_view nameStart,
@@ -196,15 +247,10 @@ OpenedFile createUniqueFile(const std::string& besidePath, std::string_view name
   const std::string folder = windows::folderOf(besidePath);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     const std::string path = folder + temporaryName(nameStart, ::GetCurrentProcessId(), attempt);
-    // Held off from before the file exists, so that no Ctrl-C falls between
-    // its creation and its name handed to the cleanup.
-    const windows::InterruptHeldOff held;
-    const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
-    if (handle != INVALID_HANDLE_VALUE) {
-      removeIfInterrupted(path);
+    const OpenedFile created = createNewFile(path);
+    if (created.handle != kNoFile) {
       createdPath = path;
-      return {toHandle(handle), true};
+      return created;
     }
     if (::GetLastError() != ERROR_FILE_EXISTS) break;
   }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/windows_paths.h"
@@ -20,11 +21,11 @@ CRITICAL_SECTION* cleanupLock() {
   (void)made;
   return &lock;
 }
-std::wstring gTemporaryPath;
+std::vector<std::wstring> gTemporaryPaths;
 
 BOOL WINAPI removeTemporaryOnInterrupt(DWORD) {
   ::EnterCriticalSection(cleanupLock());
-  if (!gTemporaryPath.empty()) ::DeleteFileW(gTemporaryPath.c_str());
+  for (const std::wstring& path : gTemporaryPaths) ::DeleteFileW(path.c_str());
   ::LeaveCriticalSection(cleanupLock());
   return FALSE;  // and end the process as usual
 }
@@ -50,8 +51,15 @@ InterruptHeldOff::~InterruptHeldOff() {
 }  // namespace windows
 
 void removeIfInterrupted(const std::string& path) {
+  const std::wstring name = windows::filePath(path);
   const windows::InterruptHeldOff held;
-  gTemporaryPath = path.empty() ? std::wstring() : windows::filePath(path);
+  gTemporaryPaths.push_back(name);
+}
+
+void noLongerRemoveIfInterrupted(const std::string& path) {
+  const std::wstring name = windows::filePath(path);
+  const windows::InterruptHeldOff held;
+  std::erase(gTemporaryPaths, name);
 }
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 // The cleanup when a Windows console run is interrupted (Ctrl-C, Ctrl-Break,
-// the window closed): the temporary file named by removeIfInterrupted() is
-// removed before the process ends.
+// the window closed): the files named by removeIfInterrupted() are removed
+// before the process ends.
 #pragma once
 
 namespace platform::windows {

@@ -92,10 +92,13 @@ void printUnknownImageError(Report& report, std::uint32_t section, std::uint32_t
                         " is an unknown format! Please report this to me ASAP!***");
 }
 
-void printWalkStopped(Report& report, std::uint64_t fileSize) {
+void printWalkStopped(Report& report, const formats::WalkStop& stop) {
   blankLine(report);
-  printLine(report, "***Error: The file ends at byte " + std::to_string(fileSize) +
-                        " before its counts do; stopped here.***");
+  const std::string where =
+      stop.image == 0 ? " before its counts do"
+                      : " inside image " + numberText(stop.section) + "-" + numberText(stop.image);
+  printLine(report, "***Error: The file ends at byte " + std::to_string(stop.fileSize) + where +
+                        "; stopped here.***");
 }
 
 void printMissingFileAbort(Report& report, std::string_view fileName, std::string_view program) {
@@ -117,8 +120,9 @@ void waitForKey(Report& report) {
   report.pause();
 }
 
-void finishRun(Report& report) {
+int finishRun(Report& report, bool succeeded) {
   waitForKey(report);
+  return succeeded ? 0 : 1;
 }
 
 }  // namespace report

@@ -79,9 +79,9 @@ void printImageRow(Report& report, std::uint32_t imageNumber, const formats::Ima
                    std::string_view typeName);
 void printUnknownImageError(Report& report, std::uint32_t section, std::uint32_t image);
 
-// Said once when a walk gives up on counts that run far past the end of the
-// file.
-void printWalkStopped(Report& report, std::uint64_t fileSize);
+// Said once when a walk gives up: on counts that run far past the end of the
+// file, or on a record the file ends inside.
+void printWalkStopped(Report& report, const formats::WalkStop& stop);
 
 // The end of a run that misses a file it must read: the blank line,
 // "Missing File " + `fileName`, an empty line, `program` + " Aborted!".
@@ -94,8 +94,9 @@ void printFileFailureAbort(Report& report, std::string_view verb, std::string_vi
                            std::string_view program);
 
 void waitForKey(Report& report);
-// The end of every run: the final pause (waitForKey). The caller then returns
-// to main, which exits with status 0.
-void finishRun(Report& report);
+// The end of every run: the final pause (waitForKey); gives the exit status
+// main returns, 0 for a run that `succeeded` (it ended with "Done!" and told
+// no stop), else 1.
+int finishRun(Report& report, bool succeeded);
 
 }  // namespace report

@@ -120,25 +120,23 @@ std::vector<Case> cases() {
        " \r\n"
        "Done!\r\n"},
 
-      {"truncated in the data of the first image",
-       {{"cut.spr", archiveStart(2).u32(2).header(0x31545844, 4, 4, 8, 8, 32).raw(ramp(8))}},
+      {"cut inside its last image",
+       {{"cut.spr", archiveStart(1)
+                        .u32(2)
+                        .image(0x31545844, 4, 4, 8, 8, ramp(8))
+                        .header(0x31545844, 4, 4, 8, 8, 32)
+                        .raw(ramp(31))}},
        {"cut.spr"},
        string("Quandrel - cut.spr\r\n"
-              "Number of section(s) in cut.spr: 2\r\n"
+              "Number of section(s) in cut.spr: 1\r\n"
               " \r\n"
               "Number of image(s) in section 1: 2\r\n") +
            kHeader +
-           "1   4        4         8      8       32        DXT1\r\n"
+           "1   4        4         8      8       8         DXT1\r\n"
            " \r\n"
-           "***Error: Image 1-2 is an unknown format! Please report this to me ASAP!***\r\n"
-           "Press any key to continue counting.\r\n"
-           "2   0        0         0      0       0         Unknown (0)\r\n"
+           "***Error: The file ends at byte 99 inside image 1-2; stopped here.***\r\n"
            " \r\n"
-           " \r\n"
-           "Number of image(s) in section 2: 0\r\n" +
-           kHeader +
-           " \r\n"
-           "2 image(s) in cut.spr\r\n"
+           "1 image(s) in cut.spr\r\n"
            " \r\n"
            "Done!\r\n"},
 

@@ -85,7 +85,7 @@ class Links : public ::testing::Test {
 
   std::string run(const std::string& program, const std::string& name) {
     const auto result = runProgram(program, {name}, mods().string());
-    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.exitStatus, testing_support::exitStatusFor(result.output));
     return result.output;
   }
 

@@ -144,4 +144,9 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   return result;
 }
 
+int exitStatusFor(const std::string& output) {
+  const bool done = output == "Done!\r\n" || output.ends_with("\r\nDone!\r\n");
+  return done && output.find("; stopped here.***\r\n") == std::string::npos ? 0 : 1;
+}
+
 }  // namespace testing_support

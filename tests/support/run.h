@@ -13,6 +13,10 @@ struct RunResult {
   bool timedOut = false;  // killed: too slow, or a report without end
 };
 
+// The exit status a run that printed `output` must have: 0 when it ended
+// with "Done!" and told no stop, 1 for every other run.
+int exitStatusFor(const std::string& output);
+
 // Runs `program` with `arguments` in `directory`, standard input from
 // /dev/null; kills it after `timeoutSeconds` or 64 MiB of output. A
 // `fileSizeLimit` is a limit on the size of every file it writes (`ulimit -f`),

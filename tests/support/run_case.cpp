@@ -67,7 +67,7 @@ void expectRun(const std::string& program, const RunCase& c) {
   }
   const RunResult result =
       runProgram(program, droppedArguments(c.arguments, dir.path()), dir.path().string());
-  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.exitStatus, exitStatusFor(c.expected));
   EXPECT_EQ(result.output, c.expected);
   Files expectedFiles = before;
   for (const auto& [name, bytes] : localNames(c.written)) expectedFiles[name] = bytes;
