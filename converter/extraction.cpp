@@ -108,10 +108,11 @@ Saved saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
     return writeImage(run, path, PendingFile::Where::kInPlace, header, typeName, false, section,
                       image);
   }
+  // An older file that cannot be read cannot be told from an edited one.
   const formats::File older = formats::File::openInput(path);
   const bool same = older.isOpen() &&
                     formats::dds::storesImage(older, header, run.archive, run.walk.dataOffset());
-  if (older.readFailed() || run.walk.failed()) return Saved::kReadFailed;
+  if (!older.isOpen() || older.readFailed() || run.walk.failed()) return Saved::kReadFailed;
   if (holds == NameHolds::kReadOnlyFile) return same ? Saved::kDone : Saved::kUnwritten;
   return writeImage(run, path, PendingFile::Where::kBeside, header, typeName, !same, section,
                     image);

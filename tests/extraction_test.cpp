@@ -321,6 +321,40 @@ INSTANTIATE_TEST_SUITE_P(Arguments, StartUp, ::testing::ValuesIn(startupCases())
 INSTANTIATE_TEST_SUITE_P(Archives, Extraction, ::testing::ValuesIn(extractionCases()),
                          testing_support::caseName);
 
+// An older picture or index the modder made read-only is never replaced;
+// a picture that holds the image already stays without a word.
+TEST(ExtractionOverOlderFiles, ReadOnlyFilesStay) {
+  TempDir dir;
+  const std::string archive =
+      archiveStart(1).u32(2).image(23, 0, 0, 1, 1, "RG").image(23, 0, 0, 1, 1, "BY");
+  const testing_support::Files before = {{"units.spr", archive},
+                                         {"units.rep", "older index"},
+                                         {"units-1-1.dds", rgb565FileHeader(1, 1, 2) + "RG+"},
+                                         {"units-1-2.dds", rgb565FileHeader(1, 1, 2) + "BX"}};
+  for (const auto& [name, bytes] : before) {
+    writeFile(dir.file(name), bytes);
+    if (name != "units.spr") {
+      std::filesystem::permissions(dir.file(name), std::filesystem::perms::owner_read);
+    }
+  }
+  const auto result = runProgram(ZERBOLT_PATH, {"units.spr"}, dir.path().string());
+  EXPECT_EQ(result.output, std::string("Zerbolt - units.spr\r\n"
+                                       "Couldnt write units.rep\r\n"
+                                       "Number of section(s) in units.spr: 1\r\n"
+                                       " \r\n"
+                                       "Number of image(s) in section 1: 2\r\n") +
+                               kHeader +
+                               "1   0        0         1      1       2         5.6.5 RGB\r\n"
+                               "2   0        0         1      1       2         5.6.5 RGB\r\n"
+                               "Couldnt write units-1-2.dds\r\n"
+                               " \r\n"
+                               "2 image(s) in units.spr\r\n"
+                               " \r\n"
+                               "Done, but 2 file(s) could not be written!\r\n");
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(listFiles(dir.path()), before);
+}
+
 TEST(ExtractionLimits, AHugeDeclaredSizeInATinyArchiveStops) {
   TempDir dir;
   writeFile(dir.file("units.spr"),

@@ -8,11 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -404,9 +406,14 @@ TEST_F(HostilePosix, EveryFailingFileCallIsToldOrHarmless) {
                                   .image(21, 2, 2, 128, 128, ramp(64 << 10, 2))
                                   .u32(1)
                                   .image(23, 3, 3, 512, 256, ramp(256 << 10, 3));
+  // A "backup.dds" among the files is made a hard link of units-2-1.dds.
   const auto runIn = [](const Files& files, const std::string& program, const char* dropped) {
     auto dir = std::make_unique<TempDir>();
-    for (const auto& [name, bytes] : files) writeFile(dir->file(name), bytes);
+    for (const auto& [name, bytes] : files) {
+      if (name != "backup.dds") writeFile(dir->file(name), bytes);
+    }
+    if (files.count("backup.dds"))
+      fs::create_hard_link(dir->file("units-2-1.dds"), dir->file("backup.dds"));
     auto result = runProgram(program, {dropped}, dir->path().string());
     return std::tuple{listFiles(dir->path(), 1 << 30), std::move(result), std::move(dir)};
   };
@@ -416,16 +423,40 @@ TEST_F(HostilePosix, EveryFailingFileCallIsToldOrHarmless) {
   ::setenv("FAIL_MARK", mark.c_str(), 1);
   const Files archiveOnly = {{"units.spr", archive}};
   Files extracted = std::get<0>(runIn(archiveOnly, ZERBOLT_PATH, "units.spr"));
+  // Extracted again after two pictures were repainted, one of them (2-1)
+  // also kept under another name.
+  Files repainted = extracted;
+  repainted["units-1-2.dds"].back() ^= 1;
+  repainted["units-2-1.dds"] = repainted["backup.dds"] = "painted by hand";
   extracted["units(new).spr"] = "earlier archive";  // every other file a rebuild input
   extracted.erase("units.spr");
+  const auto inputsOf = [](const Files& files) {
+    std::set<std::string> inputs;
+    for (const auto& [name, bytes] : files) inputs.insert(name);
+    inputs.erase("units(new).spr");
+    return inputs;
+  };
+  const std::set<std::string> archiveInput = {"units.spr"};
   int failures = 0;
-  for (const auto& [program, dropped, before] :
-       {std::tuple{QUANDREL_PATH, "units.spr", archiveOnly},
-        {ZERBOLT_PATH, "units.spr", archiveOnly},
-        {ZERBOLT_PATH, "units.rep", extracted}}) {
+  for (const auto& [program, dropped, before, inputs] :
+       {std::tuple{QUANDREL_PATH, "units.spr", archiveOnly, archiveInput},
+        {ZERBOLT_PATH, "units.spr", archiveOnly, archiveInput},
+        {ZERBOLT_PATH, "units.rep", extracted, inputsOf(extracted)},
+        {ZERBOLT_PATH, "units.spr", repainted, std::set<std::string>{"units.spr", "backup.dds"}}}) {
+    // Every repainted picture stays in the folder, in place or kept.
+    const auto expectPaintingsKept = [&before](const Files& after) {
+      for (const char* name : {"units-1-2.dds", "units-2-1.dds"}) {
+        if (before.count("backup.dds") == 0) break;
+        EXPECT_TRUE(std::any_of(after.begin(), after.end(),
+                                [&](const auto& file) { return file.second == before.at(name); }))
+            << name << "'s painting is lost";
+      }
+    };
     const auto [cleanFiles, clean, cleanDir] = runIn(before, program, dropped);
     ASSERT_TRUE(clean.output.ends_with("Done!\r\n")) << clean.output;
-    for (const std::string kind : {"read", "copy", "write", "open", "size", "rename", "close"}) {
+    expectPaintingsKept(cleanFiles);
+    for (const std::string kind :
+         {"read", "copy", "write", "open", "size", "rename", "folder", "close"}) {
       for (int n = 1;; ++n) {
         SCOPED_TRACE(std::string(program) + " " + dropped + ", " + kind + " " + std::to_string(n));
         fs::remove(mark);
@@ -453,10 +484,13 @@ TEST_F(HostilePosix, EveryFailingFileCallIsToldOrHarmless) {
                     out.ends_with("Couldnt read " + failed + "\r\n \r\n" +
                                   fs::path(program).filename().string() + " Aborted!\r\n"))
             << out;
-        for (const auto& [name, bytes] : before) {
-          EXPECT_TRUE(name == "units(new).spr" || (after.count(name) && after.at(name) == bytes))
+        for (const auto& [name, bytes] : before)
+          EXPECT_TRUE(after.count(name)) << name << " is gone";
+        for (const std::string& name : inputs) {
+          EXPECT_TRUE(after.count(name) && after.at(name) == before.at(name))
               << name << " is an input";
         }
+        expectPaintingsKept(after);
         for (const auto& [name, bytes] : after) {
           EXPECT_TRUE((before.count(name) && before.at(name) == bytes) ||
                       (cleanFiles.count(name) && cleanFiles.at(name) == bytes) ||

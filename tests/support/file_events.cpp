@@ -9,7 +9,8 @@
 // - with FAIL_CALL and FAIL_AT set, the FAIL_AT-th call of one kind fails
 //   with EIO, as a failing disk, a full one or a share that drops fails it:
 //   read (pread), copy (copy_file_range), write (pwrite), open, size (fstat,
-//   stat, lstat), rename or close (after closing). The name of the file it
+//   stat, lstat), rename (rename, renameat2), folder (mkdir) or close (after
+//   closing). The name of the file it
 //   was made on is written to the file FAIL_MARK, so that a test knows the
 //   failure happened, and where.
 #include <dlfcn.h>
@@ -142,3 +143,7 @@ FAILING("size", fd, int, fstat64, (int fd, struct stat64* status), (fd, status))
 FAILING("size", path, int, stat64, (const char* path, struct stat64* status), (path, status))
 FAILING("size", path, int, lstat64, (const char* path, struct stat64* status), (path, status))
 FAILING("rename", to, int, rename, (const char* from, const char* to), (from, to))
+FAILING("rename", to, int, renameat2,
+        (int fromFolder, const char* from, int toFolder, const char* to, unsigned flags),
+        (fromFolder, from, toFolder, to, flags))
+FAILING("folder", path, int, mkdir, (const char* path, mode_t mode), (path, mode))
