@@ -94,6 +94,19 @@ Saved writeImage(Extraction& run, const std::string& path, PendingFile::Where wh
   return Saved::kDone;
 }
 
+// Whether the older file under `path` stores the image already; nothing when
+// it cannot be read, as it then cannot be told from an edited one. It is
+// closed again before anything moves it (Windows moves no file over an open
+// one).
+std::optional<bool> olderStoresImage(const Extraction& run, const std::string& path,
+                                     const ImageHeader& header) {
+  const formats::File older = formats::File::openInput(path);
+  const bool same = older.isOpen() &&
+                    formats::dds::storesImage(older, header, run.archive, run.walk.dataOffset());
+  if (!older.isOpen() || older.readFailed()) return std::nullopt;
+  return same;
+}
+
 // Saves one image of known type; an older file of its name that stores
 // another picture (an edited one) is kept, one that is read-only is never
 // replaced, and anything but a file under the name is left alone.
@@ -108,13 +121,10 @@ Saved saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
     return writeImage(run, path, PendingFile::Where::kInPlace, header, typeName, false, section,
                       image);
   }
-  // An older file that cannot be read cannot be told from an edited one.
-  const formats::File older = formats::File::openInput(path);
-  const bool same = older.isOpen() &&
-                    formats::dds::storesImage(older, header, run.archive, run.walk.dataOffset());
-  if (!older.isOpen() || older.readFailed() || run.walk.failed()) return Saved::kReadFailed;
-  if (holds == NameHolds::kReadOnlyFile) return same ? Saved::kDone : Saved::kUnwritten;
-  return writeImage(run, path, PendingFile::Where::kBeside, header, typeName, !same, section,
+  const std::optional<bool> same = olderStoresImage(run, path, header);
+  if (!same || run.walk.failed()) return Saved::kReadFailed;
+  if (holds == NameHolds::kReadOnlyFile) return *same ? Saved::kDone : Saved::kUnwritten;
+  return writeImage(run, path, PendingFile::Where::kBeside, header, typeName, !*same, section,
                     image);
 }
 

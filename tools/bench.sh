@@ -2,7 +2,7 @@
 # Prints the figures behind the tools' speed and memory goals: time and peak
 # memory of extracting and rebuilding a 1 GiB image, of listing 100,000
 # images (with the number of write calls when strace is at hand), and of
-# archives whose counts run far past their end.
+# archives whose counts or sizes run far past their end.
 # Usage: tools/bench.sh [BUILD_DIR]   (default build/default; needs /usr/bin/time)
 set -euo pipefail
 bin=$(realpath "${1:-build/default}")
@@ -28,7 +28,9 @@ measure() {  # label, command...
   local label=$1
   shift
   local figures
-  figures=$({ /usr/bin/time -f "%e s, peak %M KB" "$@" </dev/null >/dev/null; } 2>&1)
+  # A run that stops or fails exits with 1; its figures count all the same.
+  figures=$({ /usr/bin/time -f "%e s, peak %M KB" "$@" </dev/null >/dev/null || true; } 2>&1 |
+    grep -v '^Command exited')
   printf '%-40s %s\n' "$label" "$figures"
 }
 
@@ -43,4 +45,4 @@ if command -v strace >/dev/null; then
 fi
 measure "list 4294967295 sections in 12 bytes" "$bin/Quandrel" far.spr
 measure "extract a 4 GiB image declared in 36 B" "$bin/Zerbolt" huge.spr
-echo "disk used by its 4 GiB image file:       $(du -k huge-1-1.dds | cut -f1) KB"
+echo "image files it wrote (it stops instead):  $(find . -name 'huge-*.dds' | wc -l)"

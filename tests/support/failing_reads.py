@@ -2,8 +2,8 @@
 """A rebuild on a folder whose reads fail, as a share that drops does: a FUSE
 file system over a scratch folder fails every read of units-1-1.dds past
 its first 4 KiB (its data, not its header) with EIO. The rebuild must end
-"Couldnt read units-1-1.dds", "Zerbolt Aborted!", and leave the older
-units(new).spr as it was and no temporary file.
+"Couldnt read units-1-1.dds", "Zerbolt Aborted!", exit with status 1, and
+leave the older units(new).spr as it was and no temporary file.
 
 Usage: failing_reads.py ZERBOLT [WINEPREFIX]  (with a prefix, ZERBOLT is the
 .exe, run under Wine on its drive C:). Exits 77 without FUSE or fusepy.
@@ -77,8 +77,9 @@ def main():
         if prefix:
             command = ["wine", program, "C:\\" + os.path.basename(mountpoint) + "\\units.rep"]
         env = dict(os.environ, WINEPREFIX=prefix or "", WINEDEBUG="-all")
-        output = subprocess.run(command, cwd=mountpoint, env=env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, timeout=120).stdout
+        result = subprocess.run(command, cwd=mountpoint, env=env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, timeout=120)
+        output = result.stdout
     finally:
         subprocess.run(["umount", "-l", mountpoint], stderr=subprocess.DEVNULL)
         server.kill()
@@ -90,7 +91,9 @@ def main():
     print(output.decode(errors="replace"))
     if left != files:
         print("the folder changed:", {name: data[:20] for name, data in left.items()})
-    return 0 if told and left == files else 1
+    if result.returncode != 1:
+        print("exit status", result.returncode, "after an abort")
+    return 0 if told and left == files and result.returncode == 1 else 1
 
 
 if __name__ == "__main__":
