@@ -94,17 +94,29 @@ Saved writeImage(Extraction& run, const std::string& path, PendingFile::Where wh
   return Saved::kDone;
 }
 
-// Whether the older file under `path` stores the image already; nothing when
-// it cannot be read, as it then cannot be told from an edited one. It is
-// closed again before anything moves it (Windows moves no file over an open
-// one).
-std::optional<bool> olderStoresImage(const Extraction& run, const std::string& path,
-                                     const ImageHeader& header) {
+// What an older file under an image file's name holds.
+enum class Older {
+  kTheFile,     // the very bytes the extraction would write: nothing to do
+  kThePicture,  // what the rebuild stores from it is the image (another header, a tail)
+  kAnother,     // an edited picture, or one the rebuild would refuse
+};
+
+// Looks at the older file under `path`; nothing when it cannot be read, as
+// it then cannot be told from an edited one. It is closed again before
+// anything moves it (Windows moves no file over an open one).
+std::optional<Older> lookAtOlder(const Extraction& run, const std::string& path,
+                                 const ImageHeader& header, const std::string& typeName) {
   const formats::File older = formats::File::openInput(path);
   const bool same = older.isOpen() &&
                     formats::dds::storesImage(older, header, run.archive, run.walk.dataOffset());
   if (!older.isOpen() || older.readFailed()) return std::nullopt;
-  return same;
+  if (!same) return Older::kAnother;
+  const std::string expected = formats::dds::imageFileHeader(run.templates, typeName, header);
+  std::string head(expected.size(), '\0');
+  older.read(0, head.data(), head.size());
+  if (older.readFailed()) return std::nullopt;
+  const bool whole = older.size() == expected.size() + header.dataSize && head == expected;
+  return whole ? Older::kTheFile : Older::kThePicture;
 }
 
 // Saves one image of known type; an older file of its name that stores
@@ -121,11 +133,14 @@ Saved saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
     return writeImage(run, path, PendingFile::Where::kInPlace, header, typeName, false, section,
                       image);
   }
-  const std::optional<bool> same = olderStoresImage(run, path, header);
-  if (!same || run.walk.failed()) return Saved::kReadFailed;
-  if (holds == NameHolds::kReadOnlyFile) return *same ? Saved::kDone : Saved::kUnwritten;
-  return writeImage(run, path, PendingFile::Where::kBeside, header, typeName, !*same, section,
-                    image);
+  const std::optional<Older> older = lookAtOlder(run, path, header, typeName);
+  if (!older || run.walk.failed()) return Saved::kReadFailed;
+  if (*older == Older::kTheFile) return Saved::kDone;
+  if (holds == NameHolds::kReadOnlyFile) {
+    return *older == Older::kThePicture ? Saved::kDone : Saved::kUnwritten;
+  }
+  return writeImage(run, path, PendingFile::Where::kBeside, header, typeName,
+                    *older == Older::kAnother, section, image);
 }
 
 // Extracts one image; false when the walk stopped or a read failed instead.

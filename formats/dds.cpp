@@ -14,16 +14,23 @@ const std::string* templateFor(const HeaderTemplates& templates, std::string_vie
   return nullptr;
 }
 
-bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::string_view typeName,
-                    const ImageHeader& header, const File& archive, std::uint64_t dataOffset) {
+std::string imageFileHeader(const HeaderTemplates& templates, std::string_view typeName,
+                            const ImageHeader& header) {
   const std::string* headerTemplate = templateFor(templates, typeName);
-  if (headerTemplate == nullptr) return false;
+  if (headerTemplate == nullptr) return {};
   std::string bytes = *headerTemplate;
   bytes.resize(kHeaderSize);
   if (headerTemplate == &templates.dxt) encodeU32(bytes.data() + kFourCCOffset, header.typeCode);
   encodeU32(bytes.data() + kHeightOffset, header.height);
   encodeU32(bytes.data() + kWidthOffset, header.width);
   encodeU32(bytes.data() + kLinearSizeOffset, header.dataSize);
+  return bytes;
+}
+
+bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::string_view typeName,
+                    const ImageHeader& header, const File& archive, std::uint64_t dataOffset) {
+  const std::string bytes = imageFileHeader(templates, typeName, header);
+  if (bytes.empty()) return false;
   return writeHeaderAndRange(imageFile, 0, bytes, archive, dataOffset, header.dataSize);
 }
 

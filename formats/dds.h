@@ -125,10 +125,15 @@ struct HeaderTemplates {
 // for a type name that is not known.
 const std::string* templateFor(const HeaderTemplates& templates, std::string_view typeName);
 
-// Writes a whole image file for an image of known type: its template, the
-// FourCC for DXT types, height, width and dataSize, then the image's dataSize
-// data bytes from `archive` at `dataOffset` (zeros where the archive ends
-// first). False when a byte could not be written.
+// The header of the image file of an image of known type: its template, the
+// FourCC for DXT types, height, width and dataSize; empty for a type name
+// that is not known.
+std::string imageFileHeader(const HeaderTemplates& templates, std::string_view typeName,
+                            const ImageHeader& header);
+
+// Writes a whole image file for an image of known type: its header, then the
+// image's dataSize data bytes from `archive` at `dataOffset` (zeros where the
+// archive ends first). False when a byte could not be written.
 bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::string_view typeName,
                     const ImageHeader& header, const File& archive, std::uint64_t dataOffset);
 
