@@ -84,8 +84,11 @@ Saved writeImage(Extraction& run, const std::string& path, PendingFile::Where wh
   if (run.walk.failed()) return Saved::kReadFailed;
   if (!written) return Saved::kUnwritten;
   if (!keepOlder) return pending.commit() ? Saved::kDone : Saved::kUnwritten;
-  const std::string& folder = keptFolder(run);
-  if (folder.empty() || !pending.commit(keptPath(folder, run.names, section, image))) {
+  const std::string folder = keptFolder(run);
+  if (folder.empty()) return Saved::kUnwritten;
+  if (!pending.commit(keptPath(folder, run.names, section, image))) {
+    // A folder made for nothing is not left behind.
+    if (run.kept.pictures == 0 && platform::removeFolder(folder)) run.kept.path.clear();
     return Saved::kUnwritten;
   }
   const std::string shown = formats::imageFileName("", run.names.baseName, section, image);

@@ -121,6 +121,8 @@ bool replaceFileKeeping(const std::string& from, const std::string& to, const st
 enum class FolderMade { kMade, kTaken, kFailed };
 // Makes the folder `path`: kTaken when anything at all has that name.
 FolderMade makeFolder(const std::string& path);
+// Removes the folder `path` if it is empty.
+bool removeFolder(const std::string& path);
 
 bool removeFile(const std::string& path);
 

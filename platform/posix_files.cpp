@@ -168,6 +168,10 @@ FolderMade makeFolder(const std::string& path) {
   return errno == EEXIST ? FolderMade::kTaken : FolderMade::kFailed;
 }
 
+bool removeFolder(const std::string& path) {
+  return ::rmdir(path.c_str()) == 0;
+}
+
 bool removeFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }

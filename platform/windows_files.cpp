@@ -227,6 +227,10 @@ FolderMade makeFolder(const std::string& path) {
   return ::GetLastError() == ERROR_ALREADY_EXISTS ? FolderMade::kTaken : FolderMade::kFailed;
 }
 
+bool removeFolder(const std::string& path) {
+  return ::RemoveDirectoryW(filePath(path).c_str()) != 0;
+}
+
 bool removeFile(const std::string& path) {
   return ::DeleteFileW(filePath(path).c_str()) != 0;
 }
