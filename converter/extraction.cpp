@@ -62,12 +62,12 @@ const std::string& keptFolder(Extraction& run) {
 }
 
 // Where an older image file goes in the kept folder: under the name it had,
-// without whatever folder the base name holds.
+// without whatever folder (or drive) the base name holds.
 std::string keptPath(const std::string& folder, const RunNames& names, std::uint32_t section,
                      std::uint32_t image) {
   const std::string& base = names.baseName;
   return folder + "/" +
-         formats::imageFileName("", base.substr(base.rfind('/') + 1), section, image);
+         formats::imageFileName("", base.substr(platform::nameStart(base)), section, image);
 }
 
 enum class Saved { kDone, kUnwritten, kReadFailed };

@@ -118,6 +118,11 @@ bool replaceFile(const std::string& from, const std::string& to);
 // where they were, when a move fails.
 bool replaceFileKeeping(const std::string& from, const std::string& to, const std::string& keptAs);
 
+// Where the name of the file `path` names begins, after its folder as the
+// system reads it: after the last "/" (on Windows also "\\", or a drive
+// such as "C:").
+std::size_t nameStart(std::string_view path);
+
 enum class FolderMade { kMade, kTaken, kFailed };
 // Makes the folder `path`: kTaken when anything at all has that name.
 FolderMade makeFolder(const std::string& path);

@@ -168,6 +168,10 @@ FolderMade makeFolder(const std::string& path) {
   return errno == EEXIST ? FolderMade::kTaken : FolderMade::kFailed;
 }
 
+std::size_t nameStart(std::string_view path) {
+  return path.rfind('/') + 1;
+}
+
 bool removeFolder(const std::string& path) {
   return ::rmdir(path.c_str()) == 0;
 }

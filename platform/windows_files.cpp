@@ -227,6 +227,12 @@ FolderMade makeFolder(const std::string& path) {
   return ::GetLastError() == ERROR_ALREADY_EXISTS ? FolderMade::kTaken : FolderMade::kFailed;
 }
 
+std::size_t nameStart(std::string_view path) {
+  const std::size_t afterFolder = path.find_last_of("\\/") + 1;
+  const bool drive = afterFolder == 0 && path.size() >= 2 && path[1] == ':';
+  return drive ? 2 : afterFolder;
+}
+
 bool removeFolder(const std::string& path) {
   return ::RemoveDirectoryW(filePath(path).c_str()) != 0;
 }
