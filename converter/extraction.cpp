@@ -4,17 +4,17 @@
 #include <string>
 
 #include "formats/archive.h"
-#include "formats/file.h"
+#include "io/file.h"
 #include "formats/index.h"
 #include "formats/names.h"
-#include "formats/pending_file.h"
+#include "io/pending_file.h"
 #include "platform/platform.h"
 
 namespace converter {
 namespace {
 
 using formats::ImageHeader;
-using formats::PendingFile;
+using io::PendingFile;
 using platform::NameHolds;
 using report::Report;
 
@@ -31,7 +31,7 @@ struct Extraction {
   Report& report;
   const RunNames& names;
   const formats::dds::HeaderTemplates& templates;
-  const formats::File& archive;
+  const io::File& archive;
   formats::ArchiveWalk walk;
   formats::IndexWriter index;
   KeptFolder kept;
@@ -109,7 +109,7 @@ enum class Older {
 // anything moves it (Windows moves no file over an open one).
 std::optional<Older> lookAtOlder(const Extraction& run, const std::string& path,
                                  const ImageHeader& header, const std::string& typeName) {
-  const formats::File older = formats::File::openInput(path);
+  const io::File older = io::File::openInput(path);
   const bool same = older.isOpen() &&
                     formats::dds::storesImage(older, header, run.archive, run.walk.dataOffset());
   if (!older.isOpen() || older.readFailed()) return std::nullopt;
@@ -223,10 +223,10 @@ void openIndex(std::optional<PendingFile>& index, const std::string& path) {
 // Walks `archive`, writing the image files, and the index, which is put in
 // place only when the walk went to its end.
 Tally extractArchive(Report& report, const RunNames& names,
-                     const formats::dds::HeaderTemplates& templates, const formats::File& archive) {
+                     const formats::dds::HeaderTemplates& templates, const io::File& archive) {
   std::optional<PendingFile> indexFile;
   openIndex(indexFile, names.directoryPrefix + names.baseName + ".rep");
-  formats::File unwritable;
+  io::File unwritable;
   Extraction run{report,
                  names,
                  templates,
@@ -271,7 +271,7 @@ int runExtraction(Report& report, const RunNames& names,
   report::printPiece(report, "Zerbolt - ");
   report::printLine(report, names.name);
   const std::string archiveName = names.baseName + ".spr";
-  const formats::File archive = formats::File::openInput(names.directoryPrefix + archiveName);
+  const io::File archive = io::File::openInput(names.directoryPrefix + archiveName);
   if (!archive.isOpen()) {
     report::printMissingFileAbort(report, archiveName, "Zerbolt");
     return report::finishRun(report, false);

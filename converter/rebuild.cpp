@@ -4,12 +4,12 @@
 #include <utility>
 
 #include "formats/archive.h"
-#include "formats/copy.h"
+#include "io/copy.h"
 #include "formats/dds.h"
-#include "formats/file.h"
+#include "io/file.h"
 #include "formats/index.h"
 #include "formats/names.h"
-#include "formats/pending_file.h"
+#include "io/pending_file.h"
 
 namespace converter {
 namespace {
@@ -41,7 +41,7 @@ struct Rebuild {
   Report& report;
   const RunNames& names;
   formats::IndexReader& index;
-  formats::File& archive;
+  io::File& archive;
   std::uint64_t position = formats::kFirstSectionOffset;
 };
 
@@ -72,11 +72,11 @@ void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
   }
 }
 
-bool writeImage(Rebuild& run, const ImageHeader& header, const formats::File& imageFile,
+bool writeImage(Rebuild& run, const ImageHeader& header, const io::File& imageFile,
                 std::uint64_t dataOffset) {
   char bytes[formats::kImageHeaderSize];
   formats::encodeImageHeader(bytes, header);
-  return formats::writeHeaderAndRange(run.archive, run.position,
+  return io::writeHeaderAndRange(run.archive, run.position,
                                       std::string_view(bytes, sizeof bytes), imageFile, dataOffset,
                                       header.dataSize);
 }
@@ -94,7 +94,7 @@ Ending rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
   if (step != formats::Step::kGoOn) return indexEnding(run.index, step);
   const std::string fileName =
       formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
-  const formats::File imageFile = formats::File::openInput(fileName);
+  const io::File imageFile = io::File::openInput(fileName);
   if (!imageFile.isOpen()) return {Outcome::kMissingFile, section, image};
   const formats::dds::Inspection inspected = formats::dds::inspectImageFile(imageFile);
   if (imageFile.readFailed()) return {Outcome::kImageUnreadable, section, image};
@@ -132,12 +132,12 @@ Ending rebuildSection(Rebuild& run, std::uint32_t section) {
 // every image went in.
 Ending rebuildArchive(Report& report, const RunNames& names) {
   const std::string stem = names.directoryPrefix + names.baseName;
-  const formats::File indexFile = formats::File::openInput(stem + ".rep");
+  const io::File indexFile = io::File::openInput(stem + ".rep");
   if (!indexFile.isOpen()) return {Outcome::kMissingIndex};
-  formats::PendingFile newArchive(stem + "(new).spr", "Zerbolt");
+  io::PendingFile newArchive(stem + "(new).spr", "Zerbolt");
   if (!newArchive.isOpen()) return {Outcome::kWriteFailed};
   formats::IndexReader index(indexFile);
-  formats::File& archive = newArchive.file();
+  io::File& archive = newArchive.file();
 
   std::uint32_t sectionCount = 0;
   const formats::Step step = index.readSectionCount(sectionCount);

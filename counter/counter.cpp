@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "formats/file.h"
+#include "io/file.h"
 #include "formats/names.h"
 
 namespace counter {
@@ -55,7 +55,7 @@ struct Count {
 
 // Walks the archive; after a stop, the count or image that stopped it is
 // not among those listed.
-Count countArchive(Report& report, const formats::File& archive, const std::string& name) {
+Count countArchive(Report& report, const io::File& archive, const std::string& name) {
   formats::ArchiveWalk walk(archive);
   Count count;
   std::uint32_t sectionCount = 0;
@@ -94,7 +94,7 @@ int runCounter(Report& report, std::string_view argument) {
   const formats::DroppedPath path = formats::splitDroppedPath(argument);
   report::printPiece(report, "Quandrel - ");
   report::printLine(report, path.name);
-  const formats::File archive = formats::File::openInput(std::string(argument));
+  const io::File archive = io::File::openInput(std::string(argument));
   if (!archive.isOpen()) {
     report::printMissingFileAbort(report, path.name, "Quandrel");
     return report::finishRun(report, false);

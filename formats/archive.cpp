@@ -4,20 +4,20 @@
 
 namespace formats {
 
-std::uint32_t readU32(const File& file, std::uint64_t offset) {
+std::uint32_t readU32(const io::File& file, std::uint64_t offset) {
   char bytes[4] = {};
   file.read(offset, bytes, sizeof bytes);
   return decodeU32(bytes);
 }
 
-ImageHeader readImageHeader(const File& file, std::uint64_t offset) {
+ImageHeader readImageHeader(const io::File& file, std::uint64_t offset) {
   char bytes[kImageHeaderSize] = {};
   file.read(offset, bytes, sizeof bytes);
   return ImageHeader{decodeU32(bytes),      decodeU32(bytes + 4),  decodeU32(bytes + 8),
                      decodeU32(bytes + 12), decodeU32(bytes + 16), decodeU32(bytes + 20)};
 }
 
-bool writeU32(File& file, std::uint64_t offset, std::uint32_t value) {
+bool writeU32(io::File& file, std::uint64_t offset, std::uint32_t value) {
   char bytes[4];
   encodeU32(bytes, value);
   return file.write(offset, bytes, sizeof bytes);
@@ -32,13 +32,13 @@ void encodeImageHeader(char* destination, const ImageHeader& header) {
   encodeU32(destination + 20, header.dataSize);
 }
 
-bool writeImageHeader(File& file, std::uint64_t offset, const ImageHeader& header) {
+bool writeImageHeader(io::File& file, std::uint64_t offset, const ImageHeader& header) {
   char bytes[kImageHeaderSize];
   encodeImageHeader(bytes, header);
   return file.write(offset, bytes, sizeof bytes);
 }
 
-bool writeFloat32(File& file, std::uint64_t offset, float value) {
+bool writeFloat32(io::File& file, std::uint64_t offset, float value) {
   char bytes[4];
   encodeFloat32(bytes, value);
   return file.write(offset, bytes, sizeof bytes);
@@ -84,7 +84,7 @@ bool PastEndLimit::admitCount(std::uint32_t count, std::uint64_t firstOffset,
   return !stopped_;
 }
 
-ArchiveWalk::ArchiveWalk(const File& archive) : archive_(archive), limit_(archive.size()) {}
+ArchiveWalk::ArchiveWalk(const io::File& archive) : archive_(archive), limit_(archive.size()) {}
 
 Step ArchiveWalk::readSectionCount(std::uint32_t& count) {
   if (!limit_.admit(kSectionCountOffset)) return Step::kStopped;

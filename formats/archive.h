@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-#include "formats/file.h"
+#include "io/file.h"
 
 namespace formats {
 
@@ -53,16 +53,16 @@ inline constexpr std::uint32_t kArgb8888 = 21;
 inline constexpr std::uint32_t kRgb565 = 23;
 }  // namespace TypeCode
 
-std::uint32_t readU32(const File& file, std::uint64_t offset);
-ImageHeader readImageHeader(const File& file, std::uint64_t offset);
+std::uint32_t readU32(const io::File& file, std::uint64_t offset);
+ImageHeader readImageHeader(const io::File& file, std::uint64_t offset);
 
 // Puts the header's 24 bytes at `destination`.
 void encodeImageHeader(char* destination, const ImageHeader& header);
 
 // Each write is false when a byte did not reach the file.
-bool writeU32(File& file, std::uint64_t offset, std::uint32_t value);
-bool writeImageHeader(File& file, std::uint64_t offset, const ImageHeader& header);
-bool writeFloat32(File& file, std::uint64_t offset, float value);
+bool writeU32(io::File& file, std::uint64_t offset, std::uint32_t value);
+bool writeImageHeader(io::File& file, std::uint64_t offset, const ImageHeader& header);
+bool writeFloat32(io::File& file, std::uint64_t offset, float value);
 
 // "DXT1", "DXT3", "DXT5", "8.8.8.8 ARGB", "5.6.5 RGB" or "Unknown (<code>)".
 std::string typeName(std::uint32_t typeCode);
@@ -151,7 +151,7 @@ inline bool gaveRecord(Step step) {
 // wrap, so archives of 4 GiB and more walk correctly.
 class ArchiveWalk {
  public:
-  explicit ArchiveWalk(const File& archive);
+  explicit ArchiveWalk(const io::File& archive);
 
   // Each reads the next record.
   Step readSectionCount(std::uint32_t& count);
@@ -167,7 +167,7 @@ class ArchiveWalk {
   WalkStop stop() const { return place_.stop(limit_.fileSize()); }
 
  private:
-  const File& archive_;
+  const io::File& archive_;
   PastEndLimit limit_;
   WalkPlace place_;
   std::uint64_t position_ = kFirstSectionOffset;

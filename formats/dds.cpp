@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "formats/coding.h"
-#include "formats/copy.h"
+#include "io/copy.h"
 
 namespace formats::dds {
 
@@ -27,18 +27,19 @@ std::string imageFileHeader(const HeaderTemplates& templates, std::string_view t
   return bytes;
 }
 
-bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::string_view typeName,
-                    const ImageHeader& header, const File& archive, std::uint64_t dataOffset) {
+bool writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
+                    std::string_view typeName, const ImageHeader& header, const io::File& archive,
+                    std::uint64_t dataOffset) {
   const std::string bytes = imageFileHeader(templates, typeName, header);
   if (bytes.empty()) return false;
-  return writeHeaderAndRange(imageFile, 0, bytes, archive, dataOffset, header.dataSize);
+  return io::writeHeaderAndRange(imageFile, 0, bytes, archive, dataOffset, header.dataSize);
 }
 
 std::uint64_t ImageFileFields::dataOffset() const {
   return fourCC == kFourCCDx10 ? kDx10DataOffset : kDataOffset;
 }
 
-ImageFileFields readImageFileFields(const File& imageFile) {
+ImageFileFields readImageFileFields(const io::File& imageFile) {
   char header[kDx10DataOffset] = {};
   imageFile.read(0, header, sizeof header);
   const auto field = [&header](std::uint64_t offset) { return decodeU32(header + offset); };
@@ -153,7 +154,7 @@ std::optional<std::uint32_t> imageDataSize(const ImageFileFields& fields, std::u
   return static_cast<std::uint32_t>(units * bytesPerUnit);
 }
 
-Inspection inspectImageFile(const File& imageFile) {
+Inspection inspectImageFile(const io::File& imageFile) {
   const ImageFileFields fields = readImageFileFields(imageFile);
   if (fields.fourCC == kFourCCDx10 && imageFile.size() < fields.dataOffset()) {
     return {std::nullopt, Refusal::kCutShort};
@@ -168,14 +169,14 @@ Inspection inspectImageFile(const File& imageFile) {
   return {StoredImage{*typeCode, fields.width, fields.height, *dataSize, fields.dataOffset()}};
 }
 
-bool storesImage(const File& imageFile, const ImageHeader& header, const File& archive,
+bool storesImage(const io::File& imageFile, const ImageHeader& header, const io::File& archive,
                  std::uint64_t dataOffset) {
   const Inspection inspected = inspectImageFile(imageFile);
   if (!inspected.image || imageFile.readFailed()) return false;
   const StoredImage& stored = *inspected.image;
   return stored.typeCode == header.typeCode && stored.width == header.width &&
          stored.height == header.height && stored.dataSize == header.dataSize &&
-         sameBytes(imageFile, stored.dataOffset, archive, dataOffset, header.dataSize);
+         io::sameBytes(imageFile, stored.dataOffset, archive, dataOffset, header.dataSize);
 }
 
 }  // namespace formats::dds

@@ -43,7 +43,7 @@
 #include <string_view>
 
 #include "formats/archive.h"
-#include "formats/file.h"
+#include "io/file.h"
 
 namespace formats::dds {
 
@@ -134,8 +134,9 @@ std::string imageFileHeader(const HeaderTemplates& templates, std::string_view t
 // Writes a whole image file for an image of known type: its header, then the
 // image's dataSize data bytes from `archive` at `dataOffset` (zeros where the
 // archive ends first). False when a byte could not be written.
-bool writeImageFile(File& imageFile, const HeaderTemplates& templates, std::string_view typeName,
-                    const ImageHeader& header, const File& archive, std::uint64_t dataOffset);
+bool writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
+                    std::string_view typeName, const ImageHeader& header, const io::File& archive,
+                    std::uint64_t dataOffset);
 
 // What an image file read back holds: the fields the rebuild looks at.
 struct ImageFileFields {
@@ -160,7 +161,7 @@ struct ImageFileFields {
   std::uint64_t dataOffset() const;
 };
 
-ImageFileFields readImageFileFields(const File& imageFile);
+ImageFileFields readImageFileFields(const io::File& imageFile);
 
 // The archive typeCode an image file's pixel format gives: the FourCC decides
 // for DXT1, DXT3 and DXT5, else the pixel format flags compared as a whole
@@ -195,7 +196,7 @@ struct Inspection {
 };
 
 // Looks at an image file in the order above.
-Inspection inspectImageFile(const File& imageFile);
+Inspection inspectImageFile(const io::File& imageFile);
 
 // True when the rebuild would store from `imageFile` exactly the image of
 // `header` whose data are the header's dataSize bytes of `archive` at
@@ -203,7 +204,7 @@ Inspection inspectImageFile(const File& imageFile);
 // whatever else the file holds (another tool's header, a tail after the
 // data). Compared a piece at a time; false once a read of either file
 // fails (their readFailed() tells which).
-bool storesImage(const File& imageFile, const ImageHeader& header, const File& archive,
+bool storesImage(const io::File& imageFile, const ImageHeader& header, const io::File& archive,
                  std::uint64_t dataOffset);
 
 // How many data bytes the image holds. That is the linear size when the

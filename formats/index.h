@@ -14,7 +14,7 @@
 #include <string>
 
 #include "formats/archive.h"
-#include "formats/file.h"
+#include "io/file.h"
 
 namespace formats {
 
@@ -23,7 +23,7 @@ namespace formats {
 // the latest when the writer ends.
 class IndexWriter {
  public:
-  explicit IndexWriter(File& index) : index_(index) {}
+  explicit IndexWriter(io::File& index) : index_(index) {}
   IndexWriter(const IndexWriter&) = delete;
   IndexWriter& operator=(const IndexWriter&) = delete;
   ~IndexWriter() { flush(); }
@@ -41,7 +41,7 @@ class IndexWriter {
 
   void append(const char* bytes, std::size_t size);
 
-  File& index_;
+  io::File& index_;
   std::string pending_;
   std::uint64_t position_ = 4;  // where pending_ goes
   bool failed_ = false;
@@ -51,7 +51,7 @@ class IndexWriter {
 // same limit as the archive walk.
 class IndexReader {
  public:
-  explicit IndexReader(const File& index) : index_(index), limit_(index.size()) {}
+  explicit IndexReader(const io::File& index) : index_(index), limit_(index.size()) {}
 
   // Each reads the next record, as the archive walk does.
   Step readSectionCount(std::uint32_t& count);
@@ -64,7 +64,7 @@ class IndexReader {
   WalkStop stop() const { return place_.stop(limit_.fileSize()); }
 
  private:
-  const File& index_;
+  const io::File& index_;
   PastEndLimit limit_;
   WalkPlace place_;
   std::uint64_t position_ = 4;

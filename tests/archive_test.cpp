@@ -12,7 +12,7 @@
 namespace {
 
 using formats::ArchiveWalk;
-using formats::File;
+using io::File;
 using formats::ImageHeader;
 using testing_support::archiveStart;
 using testing_support::Bytes;

@@ -1,4 +1,4 @@
-#include "formats/copy.h"
+#include "io/copy.h"
 
 #include <gtest/gtest.h>
 
@@ -36,9 +36,9 @@ TEST(CopyRange, CopiesAcrossChunksAndZeroFillsWhatTheSourceLacks) {
     writeFile(dir.file("from"), source);
     writeFile(dir.file("to"), std::string(c.oldBytes, 'x'));
     {
-      const formats::File from = formats::File::openOutput(dir.file("from"));
-      formats::File to = formats::File::openOutput(dir.file("to"));
-      ASSERT_TRUE(formats::copyRange(from, 2, to, 1, c.size));
+      const io::File from = io::File::openOutput(dir.file("from"));
+      io::File to = io::File::openOutput(dir.file("to"));
+      ASSERT_TRUE(io::copyRange(from, 2, to, 1, c.size));
     }
     const std::string to = readFile(dir.file("to"));
     std::string expected = c.oldBytes > 0 ? "x" : std::string(1, '\0');

@@ -11,7 +11,7 @@
 
 namespace {
 
-using formats::File;
+using io::File;
 using formats::ImageHeader;
 using formats::dds::ImageFileFields;
 using testing_support::Bytes;

@@ -1,4 +1,4 @@
-#include "formats/file.h"
+#include "io/file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ using testing_support::writeFile;
 
 TEST(File, MissingFileIsCreatedEmpty) {
   TempDir dir;
-  formats::File file = formats::File::openOutput(dir.file("new.spr"));
+  io::File file = io::File::openOutput(dir.file("new.spr"));
   EXPECT_TRUE(file.isOpen());
   EXPECT_TRUE(file.isWritable());
   EXPECT_EQ(file.size(), 0u);
@@ -30,7 +30,7 @@ TEST(File, ExistingFileIsNeverTruncated) {
   TempDir dir;
   writeFile(dir.file("a"), "abcdefgh");
   {
-    formats::File file = formats::File::openOutput(dir.file("a"));
+    io::File file = io::File::openOutput(dir.file("a"));
     ASSERT_TRUE(file.write(2, "XY", 2));
   }
   EXPECT_EQ(readFile(dir.file("a")), "abXYefgh");
@@ -39,7 +39,7 @@ TEST(File, ExistingFileIsNeverTruncated) {
 TEST(File, ReadPastTheEndGivesZeros) {
   TempDir dir;
   writeFile(dir.file("a"), "abc");
-  const formats::File file = formats::File::openOutput(dir.file("a"));
+  const io::File file = io::File::openOutput(dir.file("a"));
   // Every cut of a six-byte read that starts inside, at and past the end.
   for (std::uint64_t offset = 0; offset <= 5; ++offset) {
     char buffer[6];
@@ -52,11 +52,11 @@ TEST(File, ReadPastTheEndGivesZeros) {
 }
 
 TEST(File, UnopenedFileLeavesTheTargetUnchanged) {
-  const formats::File file;
+  const io::File file;
   char buffer[4] = {'k', 'e', 'e', 'p'};
   EXPECT_EQ(file.read(0, buffer, 4), 0u);
   EXPECT_EQ(std::string(buffer, 4), "keep");
-  formats::File unopened;
+  io::File unopened;
   EXPECT_FALSE(unopened.write(0, "x", 1));
 }
 
@@ -92,7 +92,7 @@ TEST(File, FileThatCannotBeUpdatedIsOpenedForReading) {
   TempDir dir;
   ImmutableFile locked(dir.file("locked.spr"), "abcd");
   if (!locked.isImmutable()) GTEST_SKIP() << "this file system has no immutable files";
-  formats::File file = formats::File::openOutput(dir.file("locked.spr"));
+  io::File file = io::File::openOutput(dir.file("locked.spr"));
   ASSERT_TRUE(file.isOpen());
   EXPECT_FALSE(file.isWritable());
   char bytes[4];
@@ -107,7 +107,7 @@ TEST(File, NonRegularFilesAreNotOpened) {
   std::filesystem::create_directory(dir.file("folder"));
   for (const std::string& path :
        {dir.path().string(), dir.file("fifo"), dir.file("folder"), std::string("/dev/zero")}) {
-    const formats::File file = formats::File::openOutput(path);
+    const io::File file = io::File::openOutput(path);
     EXPECT_FALSE(file.isOpen()) << path;
     char buffer[2] = {'a', 'b'};
     file.read(0, buffer, 2);
@@ -117,7 +117,7 @@ TEST(File, NonRegularFilesAreNotOpened) {
 
 TEST(File, NothingIsCreatedWhereNoFileCanBe) {
   TempDir dir;
-  const formats::File file = formats::File::openOutput(dir.file("no-such-dir/units.spr"));
+  const io::File file = io::File::openOutput(dir.file("no-such-dir/units.spr"));
   EXPECT_FALSE(file.isOpen());
   EXPECT_FALSE(std::filesystem::exists(dir.file("no-such-dir")));
 }
@@ -131,7 +131,7 @@ TEST(File, ReadsThroughTheWindowSeeTheFileAsItIs) {
   std::string content(600 << 10, '\0');
   for (std::size_t k = 0; k < content.size(); ++k) content[k] = static_cast<char>(k * 13 + k / 251);
   writeFile(dir.file("a"), content);
-  formats::File file = formats::File::openOutput(dir.file("a"));
+  io::File file = io::File::openOutput(dir.file("a"));
   const struct Step {
     std::uint64_t offset;
     std::size_t size;
@@ -163,12 +163,12 @@ TEST(File, ReadsThroughTheWindowSeeTheFileAsItIs) {
 
 TEST(File, OpenInputNeverCreates) {
   TempDir dir;
-  EXPECT_FALSE(formats::File::openInput(dir.file("missing.dds")).isOpen());
+  EXPECT_FALSE(io::File::openInput(dir.file("missing.dds")).isOpen());
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing.dds")));
   std::filesystem::create_directory(dir.file("folder.dds"));
-  EXPECT_FALSE(formats::File::openInput(dir.file("folder.dds")).isOpen());
+  EXPECT_FALSE(io::File::openInput(dir.file("folder.dds")).isOpen());
   writeFile(dir.file("there.dds"), "DDS ");
-  const formats::File there = formats::File::openInput(dir.file("there.dds"));
+  const io::File there = io::File::openInput(dir.file("there.dds"));
   EXPECT_TRUE(there.isOpen());
   EXPECT_EQ(there.size(), 4u);
 }
@@ -190,18 +190,18 @@ TEST(File, LinksAreReadThroughButNeverWrittenOrCreatedThrough) {
       {"to-folder", "folder", false},
       {"to-fifo", "fifo", false},
   };
-  using Open = formats::File (*)(const std::string&);
+  using Open = io::File (*)(const std::string&);
   const struct {
     const char* name;
     Open open;
     bool followsLinks;
-  } opens[] = {{"openInput", &formats::File::openInput, true},
-               {"openOutput", &formats::File::openOutput, false}};
+  } opens[] = {{"openInput", &io::File::openInput, true},
+               {"openOutput", &io::File::openOutput, false}};
   for (const auto& c : cases) {
     std::filesystem::create_symlink(c.to, dir.file(c.link));
     for (const auto& o : opens) {
       SCOPED_TRACE(std::string(o.name) + " of " + c.link);
-      formats::File file = o.open(dir.file(c.link));
+      io::File file = o.open(dir.file(c.link));
       EXPECT_EQ(file.isOpen(), c.opened && o.followsLinks);
       if (!o.followsLinks) {
         EXPECT_FALSE(file.write(0, "XY", 2));

@@ -7,7 +7,7 @@
 
 namespace {
 
-using formats::File;
+using io::File;
 using formats::gaveRecord;
 using formats::ImageHeader;
 using formats::Step;

@@ -1,4 +1,4 @@
-#include "formats/pending_file.h"
+#include "io/pending_file.h"
 
 #include <gtest/gtest.h>
 
@@ -18,14 +18,14 @@ TEST(PendingFile, AppearsOnlyWhenCommitted) {
   const std::string target = dir.file("units(new).spr");
   writeFile(target, "older archive");
   {
-    formats::PendingFile pending(target, "Zerbolt");
+    io::PendingFile pending(target, "Zerbolt");
     ASSERT_TRUE(pending.isOpen());
     ASSERT_TRUE(pending.file().write(0, "new", 3));
   }
   EXPECT_EQ(readFile(target), "older archive");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   {
-    formats::PendingFile pending(target, "Zerbolt");
+    io::PendingFile pending(target, "Zerbolt");
     ASSERT_TRUE(pending.file().write(0, "new", 3));
     EXPECT_TRUE(pending.commit());
   }
@@ -35,7 +35,7 @@ TEST(PendingFile, AppearsOnlyWhenCommitted) {
 
 TEST(PendingFile, FailsWhereNoFileCanBeMade) {
   TempDir dir;
-  formats::PendingFile pending(dir.file("no-such-dir/units(new).spr"), "Zerbolt");
+  io::PendingFile pending(dir.file("no-such-dir/units(new).spr"), "Zerbolt");
   EXPECT_FALSE(pending.isOpen());
   EXPECT_FALSE(pending.commit());
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "formats/archive.h"
-#include "formats/file.h"
+#include "io/file.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ std::vector<char> sampleData(std::uint32_t size, std::uint32_t seed) {
   return data;
 }
 
-bool writeSample(formats::File& archive) {
+bool writeSample(io::File& archive) {
   namespace T = formats::TypeCode;
   const std::vector<std::vector<SampleImage>> sections = {
       {{T::kDxt1, 8, 8, 32}, {T::kArgb8888, 4, 4, 64}, {T::kDxt5, 8, 4, 32}},
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path directory = argv[1];
   std::error_code error;
   std::filesystem::create_directories(directory, error);
-  formats::File archive = formats::File::openOutput((directory / "units.spr").string());
+  io::File archive = io::File::openOutput((directory / "units.spr").string());
   if (!writeSample(archive)) {
     std::cerr << "make_sample: could not write " << (directory / "units.spr").string() << "\n";
     return 1;

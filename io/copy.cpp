@@ -1,10 +1,10 @@
-#include "formats/copy.h"
+#include "io/copy.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-namespace formats {
+namespace io {
 
 namespace {
 
@@ -12,22 +12,6 @@ constexpr std::uint64_t kCopyChunk = 1 << 20;
 // Ranges from this size on are copied by the system; smaller ones go through
 // the read-ahead window, and out with their header in one write.
 constexpr std::uint64_t kCopyWithinFrom = 64 << 10;
-
-// Zeros over [begin, end): real ones over the bytes the file held when it
-// was opened, a hole past them.
-bool writeZeros(File& to, std::uint64_t begin, std::uint64_t end, std::vector<char>& chunk) {
-  std::fill(chunk.begin(), chunk.end(), '\0');
-  const std::uint64_t overwriteEnd = std::min(end, std::max(begin, to.openedSize()));
-  for (std::uint64_t at = begin; at < overwriteEnd;) {
-    const std::size_t n =
-        static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), overwriteEnd - at));
-    if (!to.write(at, chunk.data(), n)) return false;
-    at += n;
-  }
-  if (end == overwriteEnd) return true;
-  to.allowHoles();
-  return to.write(end - 1, chunk.data(), 1);
-}
 
 }  // namespace
 
@@ -39,8 +23,9 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
   std::uint64_t done =
       available >= kCopyWithinFrom ? to.copyFrom(from, fromOffset, toOffset, available) : 0;
   if (done == size) return true;
-  // Held only when the system did not copy everything.
-  std::vector<char> chunk(static_cast<std::size_t>(std::min(size, kCopyChunk)));
+  // Held only when the system did not copy everything there is.
+  std::vector<char> chunk(done < available ? static_cast<std::size_t>(std::min(size, kCopyChunk))
+                                           : 0);
   while (done < available) {
     const std::size_t n =
         static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), available - done));
@@ -49,7 +34,7 @@ bool copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64
     done += n;
   }
   if (available == size) return true;
-  return writeZeros(to, toOffset + available, toOffset + size, chunk);
+  return to.writeZeros(toOffset + available, toOffset + size);
 }
 
 bool sameBytes(const File& a, std::uint64_t aOffset, const File& b, std::uint64_t bOffset,
@@ -81,4 +66,4 @@ bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string_view head
          copyRange(from, fromOffset, to, toOffset + header.size(), size);
 }
 
-}  // namespace formats
+}  // namespace io

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "formats/file.h"
+#include "io/file.h"
 
-namespace formats {
+namespace io {
 
 // A new file that appears under its name whole or not at all, and is
 // removed if never committed (or if the process is interrupted first).
@@ -43,4 +43,4 @@ class PendingFile {
   File file_;
 };
 
-}  // namespace formats
+}  // namespace io

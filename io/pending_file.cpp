@@ -1,10 +1,10 @@
-#include "formats/pending_file.h"
+#include "io/pending_file.h"
 
 #include <utility>
 
 #include "platform/platform.h"
 
-namespace formats {
+namespace io {
 
 PendingFile::PendingFile(std::string finalPath, std::string_view temporaryNameStart, Where where)
     : finalPath_(std::move(finalPath)), inPlace_(where == Where::kInPlace) {
@@ -49,4 +49,4 @@ void PendingFile::discard() {
   writtenPath_.clear();
 }
 
-}  // namespace formats
+}  // namespace io

@@ -1,10 +1,11 @@
-#include "formats/file.h"
+#include "io/file.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
-namespace formats {
+namespace io {
 
 File File::openOutput(const std::string& path) {
   return adopt(platform::openOutputFile(path));
@@ -113,8 +114,21 @@ File File::adopt(platform::OpenedFile opened) {
   return file;
 }
 
-void File::allowHoles() {
+bool File::writeZeros(std::uint64_t begin, std::uint64_t end) {
+  constexpr std::size_t kChunk = 1 << 20;
+  const std::vector<char> zeros(
+      static_cast<std::size_t>(std::min<std::uint64_t>(end - begin, kChunk)));
+  const std::uint64_t overwriteEnd = std::min(end, std::max(begin, openedSize_));
+  for (std::uint64_t at = begin; at < overwriteEnd;) {
+    const auto n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), overwriteEnd - at));
+    if (!write(at, zeros.data(), n)) return false;
+    at += n;
+  }
+  if (end == overwriteEnd) return true;
+  // Windows asks for holes before one is left.
   if (writable_) platform::allowHoles(handle_);
+  return write(end - 1, zeros.data(), 1);
 }
 
 bool File::close() {
@@ -126,4 +140,4 @@ bool File::close() {
   return closed;
 }
 
-}  // namespace formats
+}  // namespace io

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "formats/file.h"
+#include "io/file.h"
 
-namespace formats {
+namespace io {
 
 // Copies `size` bytes from `from` at `fromOffset` to `to` at `toOffset`,
 // inside the system where it can, else a chunk at a time, so that no more
@@ -31,4 +31,4 @@ bool writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string_view head
 bool sameBytes(const File& a, std::uint64_t aOffset, const File& b, std::uint64_t bOffset,
                std::uint64_t size);
 
-}  // namespace formats
+}  // namespace io

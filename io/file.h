@@ -24,7 +24,7 @@
 
 #include "platform/platform.h"
 
-namespace formats {
+namespace io {
 
 class File {
  public:
@@ -51,9 +51,6 @@ class File {
   // length when it was opened (a file then neither read nor written).
   bool readFailed() const { return readFailed_; }
   std::uint64_t size() const;
-  // The file's length when it was opened: the bytes it held before the run
-  // wrote to it.
-  std::uint64_t openedSize() const { return openedSize_; }
 
   // Fills `buffer` with the `size` bytes at `offset`, zeros where the file
   // ends before them or once a read has failed; returns how many came from
@@ -69,9 +66,11 @@ class File {
   std::uint64_t copyFrom(const File& from, std::uint64_t fromOffset, std::uint64_t toOffset,
                          std::uint64_t size);
 
-  // Lets ranges never written stay holes that take no disk (Windows asks
-  // for this before the hole is left).
-  void allowHoles();
+  // Zeros over [begin, end): written out over the bytes the file held when
+  // it was opened, so that none of them stays; past them left to the file
+  // system as a hole, so that a huge range costs no disk. False when a byte
+  // could not be written.
+  bool writeZeros(std::uint64_t begin, std::uint64_t end);
 
   // False when the system reports, on closing, that written bytes were lost.
   bool close();
@@ -97,4 +96,4 @@ class File {
   mutable std::size_t nextWindowSize_ = kFirstWindow;
 };
 
-}  // namespace formats
+}  // namespace io
