@@ -28,9 +28,13 @@ bool PendingFile::commit(const std::string& keepOlderAs) {
     platform::noLongerRemoveIfInterrupted(writtenPath_);
     placed = file_.close();
   } else {
-    placed = file_.close() && (keepOlderAs.empty() ? platform::replaceFile(writtenPath_, finalPath_)
-                                                   : platform::replaceFileKeeping(
-                                                         writtenPath_, finalPath_, keepOlderAs));
+    // A file its owner made read-only was meant to stay: Windows refuses to
+    // replace one, and not every system does (rename() replaces it, and so
+    // does Wine's MoveFileEx).
+    placed =
+        file_.close() && platform::lookAtName(finalPath_) != platform::NameHolds::kReadOnlyFile &&
+        (keepOlderAs.empty() ? platform::replaceFile(writtenPath_, finalPath_)
+                             : platform::replaceFileKeeping(writtenPath_, finalPath_, keepOlderAs));
   }
   if (!placed) {
     discard();

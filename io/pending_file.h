@@ -31,7 +31,8 @@ class PendingFile {
 
   // Closes the file and puts it in place, moving what stood under its name
   // to `keepOlderAs` first when that is given (replaceFileKeeping); false
-  // (and the file removed, everything else where it was) when that fails.
+  // (and the file removed, everything else where it was) when that fails,
+  // and when a read-only file stands under the name, which stays.
   bool commit(const std::string& keepOlderAs = "");
 
  private:

@@ -108,8 +108,7 @@ OpenedFile createNewFile(const std::string& path);
 OpenedFile createUniqueFile(const std::string& besidePath, std::string_view nameStart,
                             std::string& createdPath);
 
-// Puts `from` in place of `to` in one step, replacing any file there but one
-// made read-only, which stays as it is: false then.
+// Puts `from` in place of `to` in one step, replacing any file there.
 bool replaceFile(const std::string& from, const std::string& to);
 
 // As replaceFile(), but what stood under `to` is first moved to `keptAs`, a

@@ -133,11 +133,7 @@ NameHolds lookAtName(const std::string& path) {
   return (status.st_mode & S_IWUSR) == 0 ? NameHolds::kReadOnlyFile : NameHolds::kFile;
 }
 
-// rename() would replace a file whatever its mode; a modder who took the
-// write permission from the file meant it to stay, as Windows keeps a
-// read-only file.
 bool replaceFile(const std::string& from, const std::string& to) {
-  if (lookAtName(to) == NameHolds::kReadOnlyFile) return false;
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
@@ -157,7 +153,7 @@ bool moveToNewName(const std::string& from, const std::string& to) {
 
 bool replaceFileKeeping(const std::string& from, const std::string& to, const std::string& keptAs) {
   const posix::SignalsHeld held(posix::kEndingSignals);
-  if (lookAtName(to) == NameHolds::kReadOnlyFile || !moveToNewName(to, keptAs)) return false;
+  if (!moveToNewName(to, keptAs)) return false;
   if (::rename(from.c_str(), to.c_str()) == 0) return true;
   (void)::rename(keptAs.c_str(), to.c_str());
   return false;

@@ -200,10 +200,7 @@ constexpr DWORD kReplacing = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
 }  // namespace
 
-// Windows refuses to replace a read-only file; asked here too, as not every
-// implementation of MoveFileEx does (Wine replaces it).
 bool replaceFile(const std::string& from, const std::string& to) {
-  if (lookAtName(to) == NameHolds::kReadOnlyFile) return false;
   return ::MoveFileExW(filePath(from).c_str(), filePath(to).c_str(), kReplacing) != 0;
 }
 
@@ -213,10 +210,7 @@ bool replaceFileKeeping(const std::string& from, const std::string& to, const st
   const std::wstring target = filePath(to);
   const std::wstring kept = filePath(keptAs);
   const windows::InterruptHeldOff held;
-  if (lookAtName(to) == NameHolds::kReadOnlyFile ||
-      !::MoveFileExW(target.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
-    return false;
-  }
+  if (!::MoveFileExW(target.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
   if (::MoveFileExW(filePath(from).c_str(), target.c_str(), kReplacing)) return true;
   ::MoveFileExW(kept.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
   return false;
