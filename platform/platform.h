@@ -4,7 +4,7 @@
 // Everything that differs between operating systems lives behind these
 // declarations, and the rest of the code never asks which one it runs on.
 // Each system implements them in one file per concern: posix_files.cpp,
-// posix_signals.cpp, posix_terminal.cpp, posix_console.cpp and
+// posix_signals.cpp (every signal handler), posix_terminal.cpp, posix_console.cpp and
 // posix_process.cpp; windows_files.cpp, windows_interrupt.cpp,
 // windows_console.cpp and windows_process.cpp, with the names carried
 // between UTF-8 and UTF-16 in windows_text.cpp and windows_paths.cpp.

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/platform.h"
+#include "platform/posix_signals.h"
 #include "platform/posix_terminal.h"
 
 namespace platform {
