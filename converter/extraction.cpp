@@ -2,11 +2,13 @@
 
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "formats/archive.h"
-#include "io/file.h"
 #include "formats/index.h"
 #include "formats/names.h"
+#include "formats/walk.h"
+#include "io/file.h"
 #include "io/pending_file.h"
 #include "platform/platform.h"
 
@@ -40,6 +42,10 @@ struct Extraction {
   std::string unreadFile;  // the file a read failed in, shown without its folder
 };
 
+std::string archiveName(const RunNames& names) {
+  return names.baseName + ".spr";
+}
+
 void reportUnwritten(Extraction& run, const std::string& fileName) {
   report::printLine(run.report, "Couldnt write " + fileName);
   ++run.unwrittenFiles;
@@ -70,7 +76,7 @@ std::string keptPath(const std::string& folder, const RunNames& names, std::uint
          formats::imageFileName("", base.substr(platform::nameStart(base)), section, image);
 }
 
-enum class Saved { kDone, kUnwritten, kReadFailed };
+enum class Saved { kDone, kUnwritten, kArchiveUnread, kOlderUnread };
 
 // Writes the new image file whole and puts it in place: over an older file
 // that stores the same image, or with the older one kept when it does not.
@@ -78,11 +84,11 @@ Saved writeImage(Extraction& run, const std::string& path, PendingFile::Where wh
                  const ImageHeader& header, const std::string& typeName, bool keepOlder,
                  std::uint32_t section, std::uint32_t image) {
   PendingFile pending(path, "Zerbolt", where);
-  const bool written =
-      pending.isOpen() && formats::dds::writeImageFile(pending.file(), run.templates, typeName,
-                                                       header, run.archive, run.walk.dataOffset());
-  if (run.walk.failed()) return Saved::kReadFailed;
-  if (!written) return Saved::kUnwritten;
+  if (!pending.isOpen()) return Saved::kUnwritten;
+  const io::Copied copied = formats::dds::writeImageFile(
+      pending.file(), run.templates, typeName, header, run.archive, run.walk.dataOffset());
+  if (copied == io::Copied::kReadFailed) return Saved::kArchiveUnread;
+  if (copied == io::Copied::kWriteFailed) return Saved::kUnwritten;
   if (!keepOlder) return pending.commit() ? Saved::kDone : Saved::kUnwritten;
   const std::string folder = keptFolder(run);
   if (folder.empty()) return Saved::kUnwritten;
@@ -104,20 +110,28 @@ enum class Older {
   kAnother,     // an edited picture, or one the rebuild would refuse
 };
 
-// Looks at the older file under `path`; nothing when it cannot be read, as
-// it then cannot be told from an edited one. It is closed again before
-// anything moves it (Windows moves no file over an open one).
-std::optional<Older> lookAtOlder(const Extraction& run, const std::string& path,
-                                 const ImageHeader& header, const std::string& typeName) {
+// Looks at the older file under `path`; a failed read of it, or of the
+// archive, ends the run: an older file that cannot be read cannot be told
+// from an edited one. It is closed again before anything moves it (Windows
+// moves no file over an open one).
+std::variant<Older, Saved> lookAtOlder(const Extraction& run, const std::string& path,
+                                       const ImageHeader& header, const std::string& typeName) {
   const io::File older = io::File::openInput(path);
-  const bool same = older.isOpen() &&
-                    formats::dds::storesImage(older, header, run.archive, run.walk.dataOffset());
-  if (!older.isOpen() || older.readFailed()) return std::nullopt;
-  if (!same) return Older::kAnother;
+  if (!older.isOpen()) return Saved::kOlderUnread;
+  switch (formats::dds::storesImage(older, header, run.archive, run.walk.dataOffset())) {
+    case io::Compared::kFirstUnread:
+      return Saved::kOlderUnread;
+    case io::Compared::kSecondUnread:
+      return Saved::kArchiveUnread;
+    case io::Compared::kDifferent:
+      return Older::kAnother;
+    case io::Compared::kSame:
+      break;
+  }
   const std::string expected = formats::dds::imageFileHeader(run.templates, typeName, header);
   std::string head(expected.size(), '\0');
   older.read(0, head.data(), head.size());
-  if (older.readFailed()) return std::nullopt;
+  if (older.readFailed()) return Saved::kOlderUnread;
   const bool whole = older.size() == expected.size() + header.dataSize && head == expected;
   return whole ? Older::kTheFile : Older::kThePicture;
 }
@@ -136,21 +150,20 @@ Saved saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
     return writeImage(run, path, PendingFile::Where::kInPlace, header, typeName, false, section,
                       image);
   }
-  const std::optional<Older> older = lookAtOlder(run, path, header, typeName);
-  if (!older || run.walk.failed()) return Saved::kReadFailed;
-  if (*older == Older::kTheFile) return Saved::kDone;
+  const std::variant<Older, Saved> looked = lookAtOlder(run, path, header, typeName);
+  if (const Saved* unread = std::get_if<Saved>(&looked)) return *unread;
+  const Older older = std::get<Older>(looked);
+  if (older == Older::kTheFile) return Saved::kDone;
   if (holds == NameHolds::kReadOnlyFile) {
-    return *older == Older::kThePicture ? Saved::kDone : Saved::kUnwritten;
+    return older == Older::kThePicture ? Saved::kDone : Saved::kUnwritten;
   }
   return writeImage(run, path, PendingFile::Where::kBeside, header, typeName,
-                    *older == Older::kAnother, section, image);
+                    older == Older::kAnother, section, image);
 }
 
-// Extracts one image; false when the walk stopped or a read failed instead.
-bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image) {
-  run.report.keepUp();
-  ImageHeader header;
-  if (run.walk.readImage(header) != formats::Step::kGoOn) return false;
+// Extracts one image; false when a read failed.
+bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image,
+                  const ImageHeader& header) {
   run.index.writeHeader(header);
   const std::string typeName = formats::typeName(header.typeCode);
   const bool known = formats::isKnownTypeName(typeName);
@@ -174,38 +187,41 @@ bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image) {
     case Saved::kUnwritten:
       reportUnwritten(run, fileName);
       return true;
-    case Saved::kReadFailed:
-      run.unreadFile = run.walk.failed() ? run.names.baseName + ".spr" : fileName;
+    case Saved::kArchiveUnread:
+      run.unreadFile = archiveName(run.names);
+      return false;
+    case Saved::kOlderUnread:
+      run.unreadFile = fileName;
       return false;
   }
   return false;
 }
 
-// Extracts one section; false when the walk stopped or a read failed inside it.
-bool extractSection(Extraction& run, std::uint32_t section) {
-  std::uint32_t imageCount = 0;
-  const formats::Step step = run.walk.readImageCount(imageCount);
-  if (!formats::gaveRecord(step)) return false;
-  run.index.writeImageCount(imageCount);
-  report::blankLine(run.report);
-  report::printLine(run.report, "Number of image(s) in section " + report::numberText(section) +
-                                    ": " + report::numberText(imageCount));
-  if (step == formats::Step::kLast) return false;
-  report::printTableHeader(run.report);
-  bool walking = true;
-  for (std::uint64_t image = 1; image <= imageCount && walking; ++image) {
-    walking = extractImage(run, section, static_cast<std::uint32_t>(image));
-  }
-  return walking;
-}
+// What the extraction does with each record of the walk.
+struct ExtractionSteps {
+  Extraction& run;
 
-struct Tally {
-  std::uint32_t total;  // the images listed
-  std::uint32_t unwrittenFiles;
-  std::uint32_t keptPictures;
-  std::string keptFolder;
-  bool stopped;
-  std::string unreadFile;  // empty unless a read failed
+  bool sectionCount(std::uint32_t count) {
+    run.index.writeSectionCount(count);
+    report::printLine(
+        run.report, "Number of section(s) in " + run.names.name + ": " + report::numberText(count));
+    return true;
+  }
+
+  bool imageCount(std::uint32_t section, std::uint32_t count, bool goesOn) {
+    run.index.writeImageCount(count);
+    report::blankLine(run.report);
+    report::printLine(run.report, "Number of image(s) in section " + report::numberText(section) +
+                                      ": " + report::numberText(count));
+    if (goesOn) report::printTableHeader(run.report);
+    return true;
+  }
+
+  void beforeImage() { run.report.keepUp(); }
+
+  bool image(std::uint32_t section, std::uint32_t image, const ImageHeader& header) {
+    return extractImage(run, section, image, header);
+  }
 };
 
 // The index, written under a temporary name unless nothing has its name;
@@ -222,8 +238,9 @@ void openIndex(std::optional<PendingFile>& index, const std::string& path) {
 
 // Walks `archive`, writing the image files, and the index, which is put in
 // place only when the walk went to its end.
-Tally extractArchive(Report& report, const RunNames& names,
-                     const formats::dds::HeaderTemplates& templates, const io::File& archive) {
+report::Ending extractArchive(Report& report, const RunNames& names,
+                              const formats::dds::HeaderTemplates& templates,
+                              const io::File& archive) {
   std::optional<PendingFile> indexFile;
   openIndex(indexFile, names.directoryPrefix + names.baseName + ".rep");
   io::File unwritable;
@@ -239,29 +256,28 @@ Tally extractArchive(Report& report, const RunNames& names,
                  {}};
   const std::string indexName = names.baseName + ".rep";
   if (!indexFile) reportUnwritten(run, indexName);
-
-  std::uint32_t sectionCount = 0;
-  const formats::Step step = run.walk.readSectionCount(sectionCount);
-  if (formats::gaveRecord(step)) {
-    run.index.writeSectionCount(sectionCount);
-    report::printLine(
-        report, "Number of section(s) in " + names.name + ": " + report::numberText(sectionCount));
+  ExtractionSteps steps{run};
+  const formats::WalkEnd end = formats::walk(run.walk, steps);
+  if (end == formats::WalkEnd::kReadFailed) run.unreadFile = archiveName(names);
+  if (!run.unreadFile.empty()) {
+    return report::Ending::abort(report::Ending::Kind::kUnreadable, run.unreadFile);
   }
-  for (std::uint64_t section = 1; step == formats::Step::kGoOn && section <= sectionCount;
-       ++section) {
-    if (!extractSection(run, static_cast<std::uint32_t>(section))) break;
-  }
-  if (run.walk.failed()) run.unreadFile = names.baseName + ".spr";
-  const bool stopped = run.unreadFile.empty() && run.walk.stopped();
-  if (stopped) report::printWalkStopped(report, run.walk.stop());
-  if (run.unreadFile.empty() && !stopped && indexFile) {
+  report::Ending ending;
+  if (end == formats::WalkEnd::kStopped) {
+    ending.stop = run.walk.stop();
+  } else if (indexFile) {
     run.index.flush();
     // An index that opened but failed later (a full disk, or a write lost on
     // closing) is told once, here.
     if (run.index.failed() || !indexFile->commit()) reportUnwritten(run, indexName);
   }
-  return {run.total, run.unwrittenFiles, run.kept.pictures, run.kept.shownName,
-          stopped,   run.unreadFile};
+  ending.total = report::numberText(run.total) + " image(s) in " + names.name;
+  if (run.kept.pictures > 0) {
+    ending.kept = "Kept " + report::numberText(run.kept.pictures) + " older picture(s) in " +
+                  run.kept.shownName;
+  }
+  ending.unwrittenFiles = run.unwrittenFiles;
+  return ending;
 }
 
 }  // namespace
@@ -270,31 +286,13 @@ int runExtraction(Report& report, const RunNames& names,
                   const formats::dds::HeaderTemplates& templates) {
   report::printPiece(report, "Zerbolt - ");
   report::printLine(report, names.name);
-  const std::string archiveName = names.baseName + ".spr";
-  const io::File archive = io::File::openInput(names.directoryPrefix + archiveName);
+  const io::File archive = io::File::openInput(names.directoryPrefix + archiveName(names));
   if (!archive.isOpen()) {
-    report::printMissingFileAbort(report, archiveName, "Zerbolt");
-    return report::finishRun(report, false);
+    return report::finishRun(
+        report, "Zerbolt",
+        report::Ending::abort(report::Ending::Kind::kMissing, archiveName(names)));
   }
-  const Tally tally = extractArchive(report, names, templates, archive);
-  if (!tally.unreadFile.empty()) {
-    report::printFileFailureAbort(report, "read", tally.unreadFile, "Zerbolt");
-    return report::finishRun(report, false);
-  }
-  report::blankLine(report);
-  report::printLine(report, report::numberText(tally.total) + " image(s) in " + names.name);
-  report::blankLine(report);
-  if (tally.keptPictures > 0) {
-    report::printLine(report, "Kept " + report::numberText(tally.keptPictures) +
-                                  " older picture(s) in " + tally.keptFolder);
-  }
-  if (tally.unwrittenFiles == 0) {
-    report::printLine(report, "Done!");
-  } else {
-    report::printLine(report, "Done, but " + report::numberText(tally.unwrittenFiles) +
-                                  " file(s) could not be written!");
-  }
-  return report::finishRun(report, tally.unwrittenFiles == 0 && !tally.stopped);
+  return report::finishRun(report, "Zerbolt", extractArchive(report, names, templates, archive));
 }
 
 }  // namespace converter

@@ -1,53 +1,41 @@
 #include "converter/rebuild.h"
 
 #include <string>
-#include <utility>
 
 #include "formats/archive.h"
-#include "io/copy.h"
 #include "formats/dds.h"
-#include "io/file.h"
 #include "formats/index.h"
 #include "formats/names.h"
+#include "formats/walk.h"
+#include "io/copy.h"
+#include "io/file.h"
 #include "io/pending_file.h"
 
 namespace converter {
 namespace {
 
 using formats::ImageHeader;
+using report::Ending;
 using report::Report;
+using Kind = report::Ending::Kind;
 
-enum class Outcome {
-  kDone,
-  kMissingIndex,
-  kMissingFile,
-  kRefused,  // an image file the archive cannot hold
-  kWriteFailed,
-  kIndexStopped,
-  kIndexUnreadable,
-  kImageUnreadable
-};
-
-// How a run ended, and at which image when that matters.
-struct Ending {
-  Outcome outcome = Outcome::kDone;
-  std::uint32_t section = 0;
-  std::uint32_t image = 0;
-  formats::dds::Refusal refusal = formats::dds::Refusal::kUnknownFormat;
-  formats::WalkStop stop = {};
-};
-
+// One run's new archive, and how the run ended when an image or a write
+// ended it.
 struct Rebuild {
   Report& report;
   const RunNames& names;
-  formats::IndexReader& index;
   io::File& archive;
   std::uint64_t position = formats::kFirstSectionOffset;
+  Ending ending = {};
 };
 
 // The image file's name without its directory, as the report shows it.
 std::string imageName(const RunNames& names, std::uint32_t section, std::uint32_t image) {
   return formats::imageFileName("", names.baseName, section, image);
+}
+
+std::string newArchiveName(const RunNames& names) {
+  return names.baseName + "(new).spr";
 }
 
 void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
@@ -72,104 +60,6 @@ void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
   }
 }
 
-bool writeImage(Rebuild& run, const ImageHeader& header, const io::File& imageFile,
-                std::uint64_t dataOffset) {
-  char bytes[formats::kImageHeaderSize];
-  formats::encodeImageHeader(bytes, header);
-  return io::writeHeaderAndRange(run.archive, run.position,
-                                      std::string_view(bytes, sizeof bytes), imageFile, dataOffset,
-                                      header.dataSize);
-}
-
-// Why the index gave no record, or no more.
-Ending indexEnding(const formats::IndexReader& index, formats::Step step) {
-  if (step == formats::Step::kFailed) return {Outcome::kIndexUnreadable};
-  return {.outcome = Outcome::kIndexStopped, .stop = index.stop()};
-}
-
-Ending rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image) {
-  run.report.keepUp();
-  ImageHeader before;
-  const formats::Step step = run.index.readHeader(before);
-  if (step != formats::Step::kGoOn) return indexEnding(run.index, step);
-  const std::string fileName =
-      formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
-  const io::File imageFile = io::File::openInput(fileName);
-  if (!imageFile.isOpen()) return {Outcome::kMissingFile, section, image};
-  const formats::dds::Inspection inspected = formats::dds::inspectImageFile(imageFile);
-  if (imageFile.readFailed()) return {Outcome::kImageUnreadable, section, image};
-  if (!inspected.image) return {Outcome::kRefused, section, image, inspected.refusal};
-  const formats::dds::StoredImage& stored = *inspected.image;
-  const ImageHeader after{stored.typeCode, before.RFWidth, before.RFHeight,
-                          stored.width,    stored.height,  stored.dataSize};
-  reportChanges(run, section, image, before, after);
-  run.report.showBeforeCopying(after.dataSize);
-  const bool written = writeImage(run, after, imageFile, stored.dataOffset);
-  run.position += formats::kImageHeaderSize + after.dataSize;
-  if (imageFile.readFailed()) return {Outcome::kImageUnreadable, section, image};
-  if (!written) return {Outcome::kWriteFailed};
-  return {};
-}
-
-Ending rebuildSection(Rebuild& run, std::uint32_t section) {
-  std::uint32_t imageCount = 0;
-  const formats::Step step = run.index.readImageCount(imageCount);
-  if (!formats::gaveRecord(step)) return indexEnding(run.index, step);
-  const bool written = formats::writeU32(run.archive, run.position, imageCount);
-  run.position += 4;
-  report::printLine(run.report, "Section " + report::numberText(section) + " : " +
-                                    report::numberText(imageCount) + " Images");
-  if (!written) return {Outcome::kWriteFailed};
-  if (step == formats::Step::kLast) return indexEnding(run.index, step);
-  for (std::uint64_t image = 1; image <= imageCount; ++image) {
-    const Ending ending = rebuildImage(run, section, static_cast<std::uint32_t>(image));
-    if (ending.outcome != Outcome::kDone) return ending;
-  }
-  return {};
-}
-
-// Walks the index and writes the new archive, which is put in place only when
-// every image went in.
-Ending rebuildArchive(Report& report, const RunNames& names) {
-  const std::string stem = names.directoryPrefix + names.baseName;
-  const io::File indexFile = io::File::openInput(stem + ".rep");
-  if (!indexFile.isOpen()) return {Outcome::kMissingIndex};
-  io::PendingFile newArchive(stem + "(new).spr", "Zerbolt");
-  if (!newArchive.isOpen()) return {Outcome::kWriteFailed};
-  formats::IndexReader index(indexFile);
-  io::File& archive = newArchive.file();
-
-  std::uint32_t sectionCount = 0;
-  const formats::Step step = index.readSectionCount(sectionCount);
-  if (!formats::gaveRecord(step)) return indexEnding(index, step);
-  const bool written = formats::writeFloat32(archive, 0, formats::kFormatVersion) &&
-                       formats::writeU32(archive, formats::kSectionCountOffset, sectionCount);
-  report::printLine(report, "Number of section(s) to be put in " + names.baseName +
-                                "(new).spr: " + report::numberText(sectionCount));
-  if (!written) return {Outcome::kWriteFailed};
-  if (step == formats::Step::kLast) return indexEnding(index, step);
-
-  Rebuild run{report, names, index, archive};
-  for (std::uint64_t section = 1; section <= sectionCount; ++section) {
-    const Ending ending = rebuildSection(run, static_cast<std::uint32_t>(section));
-    if (ending.outcome != Outcome::kDone) return ending;
-  }
-  if (!newArchive.commit()) return {Outcome::kWriteFailed};
-  return {};
-}
-
-void printAbort(Report& report) {
-  report::printLine(report, "Zerbolt Aborted!");
-}
-
-void printUnconvertible(Report& report, const std::string& fileName, std::string_view reason) {
-  report::blankLine(report);
-  report::printLine(report, "Couldnt convert image " + fileName);
-  report::printLine(report, "Reason: " + std::string(reason));
-  report::blankLine(report);
-  printAbort(report);
-}
-
 std::string_view refusalReason(formats::dds::Refusal refusal) {
   switch (refusal) {
     case formats::dds::Refusal::kCutShort:
@@ -182,39 +72,101 @@ std::string_view refusalReason(formats::dds::Refusal refusal) {
   return "Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or 8.8.8.8 ARGB";
 }
 
-void printEnding(Report& report, const RunNames& names, const Ending& ending) {
-  switch (ending.outcome) {
-    case Outcome::kDone:
-      report::blankLine(report);
-      report::printLine(report, "Done!");
-      break;
-    case Outcome::kMissingIndex:
-      report::printMissingFileAbort(report, names.baseName + ".rep", "Zerbolt");
-      break;
-    case Outcome::kMissingFile:
-      report::printMissingFileAbort(report, imageName(names, ending.section, ending.image),
-                                    "Zerbolt");
-      break;
-    case Outcome::kRefused:
-      printUnconvertible(report, imageName(names, ending.section, ending.image),
-                         refusalReason(ending.refusal));
-      break;
-    case Outcome::kWriteFailed:
-      report::printFileFailureAbort(report, "write", names.baseName + "(new).spr", "Zerbolt");
-      break;
-    case Outcome::kIndexUnreadable:
-      report::printFileFailureAbort(report, "read", names.baseName + ".rep", "Zerbolt");
-      break;
-    case Outcome::kImageUnreadable:
-      report::printFileFailureAbort(report, "read", imageName(names, ending.section, ending.image),
-                                    "Zerbolt");
-      break;
-    case Outcome::kIndexStopped:
-      report::printWalkStopped(report, ending.stop);
-      report::blankLine(report);
-      printAbort(report);
+// Rebuilds one image into the new archive; false, with the ending, when it
+// cannot.
+bool rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image,
+                  const ImageHeader& before) {
+  const std::string fileName =
+      formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
+  const io::File imageFile = io::File::openInput(fileName);
+  if (!imageFile.isOpen()) {
+    run.ending = Ending::abort(Kind::kMissing, imageName(run.names, section, image));
+    return false;
+  }
+  const formats::dds::Inspection inspected = formats::dds::inspectImageFile(imageFile);
+  if (inspected.readFailed || !inspected.image) {
+    run.ending = inspected.readFailed
+                     ? Ending::abort(Kind::kUnreadable, imageName(run.names, section, image))
+                     : Ending::abort(Kind::kRefused, imageName(run.names, section, image),
+                                     std::string(refusalReason(inspected.refusal)));
+    return false;
+  }
+  const formats::dds::StoredImage& stored = *inspected.image;
+  const ImageHeader after{stored.typeCode, before.RFWidth, before.RFHeight,
+                          stored.width,    stored.height,  stored.dataSize};
+  reportChanges(run, section, image, before, after);
+  run.report.showBeforeCopying(after.dataSize);
+  char header[formats::kImageHeaderSize];
+  formats::encodeImageHeader(header, after);
+  const io::Copied copied =
+      io::writeHeaderAndRange(run.archive, run.position, std::string_view(header, sizeof header),
+                              imageFile, stored.dataOffset, after.dataSize);
+  run.position += formats::kImageHeaderSize + after.dataSize;
+  if (copied == io::Copied::kReadFailed) {
+    run.ending = Ending::abort(Kind::kUnreadable, imageName(run.names, section, image));
+  } else if (copied == io::Copied::kWriteFailed) {
+    run.ending = Ending::abort(Kind::kUnwritable, newArchiveName(run.names));
+  }
+  return copied == io::Copied::kAll;
+}
+
+// What the rebuild does with each record of the index.
+struct RebuildSteps {
+  Rebuild& run;
+
+  bool sectionCount(std::uint32_t count) {
+    const bool written = formats::writeFloat32(run.archive, 0, formats::kFormatVersion) &&
+                         formats::writeU32(run.archive, formats::kSectionCountOffset, count);
+    report::printLine(run.report, "Number of section(s) to be put in " + newArchiveName(run.names) +
+                                      ": " + report::numberText(count));
+    return written || unwritable();
+  }
+
+  bool imageCount(std::uint32_t section, std::uint32_t count, bool) {
+    const bool written = formats::writeU32(run.archive, run.position, count);
+    run.position += 4;
+    report::printLine(run.report, "Section " + report::numberText(section) + " : " +
+                                      report::numberText(count) + " Images");
+    return written || unwritable();
+  }
+
+  void beforeImage() { run.report.keepUp(); }
+
+  bool image(std::uint32_t section, std::uint32_t image, const ImageHeader& header) {
+    return rebuildImage(run, section, image, header);
+  }
+
+  bool unwritable() {
+    run.ending = Ending::abort(Kind::kUnwritable, newArchiveName(run.names));
+    return false;
+  }
+};
+
+// Walks the index and writes the new archive, which is put in place only when
+// every image went in.
+Ending rebuildArchive(Report& report, const RunNames& names) {
+  const std::string stem = names.directoryPrefix + names.baseName;
+  const io::File indexFile = io::File::openInput(stem + ".rep");
+  if (!indexFile.isOpen()) return Ending::abort(Kind::kMissing, names.baseName + ".rep");
+  io::PendingFile newArchive(stem + "(new).spr", "Zerbolt");
+  if (!newArchive.isOpen()) return Ending::abort(Kind::kUnwritable, newArchiveName(names));
+  formats::IndexReader index(indexFile);
+  Rebuild run{report, names, newArchive.file()};
+  RebuildSteps steps{run};
+  switch (formats::walk(index, steps)) {
+    case formats::WalkEnd::kRunEnded:
+      return run.ending;
+    case formats::WalkEnd::kReadFailed:
+      return Ending::abort(Kind::kUnreadable, names.baseName + ".rep");
+    case formats::WalkEnd::kStopped:
+      run.ending.stop = index.stop();
+      run.ending.stopAborts = true;
+      return run.ending;
+    case formats::WalkEnd::kEnd:
       break;
   }
+  if (!newArchive.commit()) return Ending::abort(Kind::kUnwritable, newArchiveName(names));
+  return run.ending;
 }
 
 }  // namespace
@@ -222,9 +174,7 @@ void printEnding(Report& report, const RunNames& names, const Ending& ending) {
 int runRebuild(Report& report, const RunNames& names) {
   report::printPiece(report, "Zerbolt - ");
   report::printLine(report, names.name);
-  const Ending ending = rebuildArchive(report, names);
-  printEnding(report, names, ending);
-  return report::finishRun(report, ending.outcome == Outcome::kDone);
+  return report::finishRun(report, "Zerbolt", rebuildArchive(report, names));
 }
 
 }  // namespace converter

@@ -82,17 +82,22 @@ formats::dds::HeaderTemplates decodeTemplates() {
 
 int runConverter(report::Report& report, std::string_view argument) {
   const formats::dds::HeaderTemplates templates = decodeTemplates();
+  using Kind = report::Ending::Kind;
   if (argument.empty()) {
-    report::printLine(report, "Layer 8 Error: Drag a .spr file onto Zerbolt.exe");
-    return report::finishRun(report, false);
+    return report::finishRun(
+        report, "Zerbolt",
+        report::Ending::abort(Kind::kWrongArgument, "",
+                              "Layer 8 Error: Drag a .spr file onto Zerbolt.exe"));
   }
   const RunNames names = runNames(argument);
   const std::string ending = nameEnding(names.name);
   if (ending == "spr") return runExtraction(report, names, templates);
   if (ending == "rep") return runRebuild(report, names);
-  report::printLine(report,
-                    "Layer 8 Error: Wrong filetype. Zerbolt only accepts .spr or .rep files.");
-  return report::finishRun(report, false);
+  return report::finishRun(
+      report, "Zerbolt",
+      report::Ending::abort(
+          Kind::kWrongArgument, "",
+          "Layer 8 Error: Wrong filetype. Zerbolt only accepts .spr or .rep files."));
 }
 
 }  // namespace converter

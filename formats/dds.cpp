@@ -27,11 +27,11 @@ std::string imageFileHeader(const HeaderTemplates& templates, std::string_view t
   return bytes;
 }
 
-bool writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
-                    std::string_view typeName, const ImageHeader& header, const io::File& archive,
-                    std::uint64_t dataOffset) {
+io::Copied writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
+                          std::string_view typeName, const ImageHeader& header,
+                          const io::File& archive, std::uint64_t dataOffset) {
   const std::string bytes = imageFileHeader(templates, typeName, header);
-  if (bytes.empty()) return false;
+  if (bytes.empty()) return io::Copied::kWriteFailed;
   return io::writeHeaderAndRange(imageFile, 0, bytes, archive, dataOffset, header.dataSize);
 }
 
@@ -156,6 +156,8 @@ std::optional<std::uint32_t> imageDataSize(const ImageFileFields& fields, std::u
 
 Inspection inspectImageFile(const io::File& imageFile) {
   const ImageFileFields fields = readImageFileFields(imageFile);
+  // A failed read is no format of its own: the fields read as zeros.
+  if (imageFile.readFailed()) return {std::nullopt, Refusal::kUnknownFormat, true};
   if (fields.fourCC == kFourCCDx10 && imageFile.size() < fields.dataOffset()) {
     return {std::nullopt, Refusal::kCutShort};
   }
@@ -169,14 +171,17 @@ Inspection inspectImageFile(const io::File& imageFile) {
   return {StoredImage{*typeCode, fields.width, fields.height, *dataSize, fields.dataOffset()}};
 }
 
-bool storesImage(const io::File& imageFile, const ImageHeader& header, const io::File& archive,
-                 std::uint64_t dataOffset) {
+io::Compared storesImage(const io::File& imageFile, const ImageHeader& header,
+                         const io::File& archive, std::uint64_t dataOffset) {
   const Inspection inspected = inspectImageFile(imageFile);
-  if (!inspected.image || imageFile.readFailed()) return false;
+  if (inspected.readFailed) return io::Compared::kFirstUnread;
+  if (!inspected.image) return io::Compared::kDifferent;
   const StoredImage& stored = *inspected.image;
-  return stored.typeCode == header.typeCode && stored.width == header.width &&
-         stored.height == header.height && stored.dataSize == header.dataSize &&
-         io::sameBytes(imageFile, stored.dataOffset, archive, dataOffset, header.dataSize);
+  if (stored.typeCode != header.typeCode || stored.width != header.width ||
+      stored.height != header.height || stored.dataSize != header.dataSize) {
+    return io::Compared::kDifferent;
+  }
+  return io::sameBytes(imageFile, stored.dataOffset, archive, dataOffset, header.dataSize);
 }
 
 }  // namespace formats::dds

@@ -43,6 +43,7 @@
 #include <string_view>
 
 #include "formats/archive.h"
+#include "io/copy.h"
 #include "io/file.h"
 
 namespace formats::dds {
@@ -133,10 +134,11 @@ std::string imageFileHeader(const HeaderTemplates& templates, std::string_view t
 
 // Writes a whole image file for an image of known type: its header, then the
 // image's dataSize data bytes from `archive` at `dataOffset` (zeros where the
-// archive ends first). False when a byte could not be written.
-bool writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
-                    std::string_view typeName, const ImageHeader& header, const io::File& archive,
-                    std::uint64_t dataOffset);
+// archive ends first); for a type name that is not known, nothing
+// (kWriteFailed).
+io::Copied writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
+                          std::string_view typeName, const ImageHeader& header,
+                          const io::File& archive, std::uint64_t dataOffset);
 
 // What an image file read back holds: the fields the rebuild looks at.
 struct ImageFileFields {
@@ -193,6 +195,7 @@ struct StoredImage {
 struct Inspection {
   std::optional<StoredImage> image;           // when the file can be stored
   Refusal refusal = Refusal::kUnknownFormat;  // why not, when it cannot
+  bool readFailed = false;                    // the system failed a read of it
 };
 
 // Looks at an image file in the order above.
@@ -202,10 +205,10 @@ Inspection inspectImageFile(const io::File& imageFile);
 // `header` whose data are the header's dataSize bytes of `archive` at
 // `dataOffset`: the same typeCode, width, height, dataSize and data bytes,
 // whatever else the file holds (another tool's header, a tail after the
-// data). Compared a piece at a time; false once a read of either file
-// fails (their readFailed() tells which).
-bool storesImage(const io::File& imageFile, const ImageHeader& header, const io::File& archive,
-                 std::uint64_t dataOffset);
+// data). Compared a piece at a time, first the image file, second the
+// archive.
+io::Compared storesImage(const io::File& imageFile, const ImageHeader& header,
+                         const io::File& archive, std::uint64_t dataOffset);
 
 // How many data bytes the image holds. That is the linear size when the
 // header flags say the field holds one; otherwise (a row pitch, or nothing

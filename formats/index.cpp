@@ -50,7 +50,7 @@ Step IndexReader::readImageCount(std::uint32_t& count) {
   return limit_.admitCount(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
 }
 
-Step IndexReader::readHeader(ImageHeader& header) {
+Step IndexReader::readImage(ImageHeader& header) {
   if (!limit_.admit(position_)) return Step::kStopped;
   place_.nextImage();
   header = readImageHeader(index_, position_);

@@ -56,7 +56,7 @@ class IndexReader {
   // Each reads the next record, as the archive walk does.
   Step readSectionCount(std::uint32_t& count);
   Step readImageCount(std::uint32_t& count);
-  Step readHeader(ImageHeader& header);
+  Step readImage(ImageHeader& header);
 
   // How the reading ended, once a read gave no record or the last one.
   bool stopped() const { return limit_.stopped(); }

@@ -120,7 +120,58 @@ void waitForKey(Report& report) {
   report.pause();
 }
 
-int finishRun(Report& report, bool succeeded) {
+namespace {
+
+// The closing lines; true when they tell a success.
+bool printClosingLines(Report& report, std::string_view program, const Ending& ending) {
+  using Kind = Ending::Kind;
+  switch (ending.kind) {
+    case Kind::kWrongArgument:
+      printLine(report, ending.text);
+      return false;
+    case Kind::kMissing:
+      printMissingFileAbort(report, ending.file, program);
+      return false;
+    case Kind::kUnreadable:
+      printFileFailureAbort(report, "read", ending.file, program);
+      return false;
+    case Kind::kUnwritable:
+      printFileFailureAbort(report, "write", ending.file, program);
+      return false;
+    case Kind::kRefused:
+      blankLine(report);
+      printLine(report, "Couldnt convert image " + ending.file);
+      printLine(report, "Reason: " + ending.text);
+      blankLine(report);
+      printLine(report, std::string(program) + " Aborted!");
+      return false;
+    case Kind::kDone:
+      break;
+  }
+  if (ending.stop) printWalkStopped(report, *ending.stop);
+  blankLine(report);
+  if (ending.stop && ending.stopAborts) {
+    printLine(report, std::string(program) + " Aborted!");
+    return false;
+  }
+  if (!ending.total.empty()) {
+    printLine(report, ending.total);
+    blankLine(report);
+  }
+  if (!ending.kept.empty()) printLine(report, ending.kept);
+  if (ending.unwrittenFiles > 0) {
+    printLine(report,
+              "Done, but " + numberText(ending.unwrittenFiles) + " file(s) could not be written!");
+    return false;
+  }
+  printLine(report, "Done!");
+  return !ending.stop;
+}
+
+}  // namespace
+
+int finishRun(Report& report, std::string_view program, const Ending& ending) {
+  const bool succeeded = printClosingLines(report, program, ending);
   waitForKey(report);
   return succeeded ? 0 : 1;
 }

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "formats/archive.h"
 #include "platform/platform.h"
@@ -94,9 +95,39 @@ void printFileFailureAbort(Report& report, std::string_view verb, std::string_vi
                            std::string_view program);
 
 void waitForKey(Report& report);
-// The end of every run: the final pause (waitForKey); gives the exit status
-// main returns, 0 for a run that `succeeded` (it ended with "Done!" and told
-// no stop), else 1.
-int finishRun(Report& report, bool succeeded);
+
+// How a run ended, for its closing lines and its exit status.
+struct Ending {
+  enum class Kind {
+    kDone,           // the walk went to its end, or stopped at the end of the file
+    kWrongArgument,  // `text` is the "Layer 8 Error" line
+    kMissing,        // `file` is missing
+    kUnreadable,     // the system failed a read of `file`
+    kUnwritable,     // `file` could not be written
+    kRefused,        // `file` cannot go into an archive, for the reason `text`
+  };
+  Kind kind = Kind::kDone;
+  std::string file;  // without its folder, as the report names files
+  std::string text;
+  std::optional<formats::WalkStop> stop;  // where the walk stopped, if it did
+  bool stopAborts = false;                // a stop ends the run as an abort
+  std::string total;                      // the line of the images listed, if the run has one
+  std::string kept;                       // the line of the pictures kept, if any were
+  std::uint32_t unwrittenFiles = 0;
+
+  // An abort naming `file`, or a wrong argument told by `text`.
+  static Ending abort(Kind kind, std::string file, std::string text = {}) {
+    Ending ending;
+    ending.kind = kind;
+    ending.file = std::move(file);
+    ending.text = std::move(text);
+    return ending;
+  }
+};
+
+// The end of every run: its closing lines (or those of its abort, naming
+// `program`), then the final pause (waitForKey). Gives the exit status main
+// returns: 0 when the run ended with "Done!" and told no stop, else 1.
+int finishRun(Report& report, std::string_view program, const Ending& ending);
 
 }  // namespace report

@@ -30,7 +30,8 @@ class ImageFileWrite : public ::testing::Test {
     writeFile(dir_.file("a.spr"), "HEAD" + archiveData);
     const File archive = File::openOutput(dir_.file("a.spr"));
     File image = File::openOutput(dir_.file("a-1-1.dds"));
-    EXPECT_TRUE(formats::dds::writeImageFile(image, templates_, typeName, header, archive, 4));
+    EXPECT_EQ(formats::dds::writeImageFile(image, templates_, typeName, header, archive, 4),
+              io::Copied::kAll);
   }
 
   // The same, returning the file's bytes.
@@ -88,7 +89,8 @@ TEST_F(ImageFileWrite, UnknownTypeAndUnwritableFileFail) {
   EXPECT_EQ(formats::dds::templateFor(templates_, "Unknown (7)"), nullptr);
   File archive;
   File unopened;
-  EXPECT_FALSE(formats::dds::writeImageFile(unopened, templates_, "DXT1", {}, archive, 0));
+  EXPECT_EQ(formats::dds::writeImageFile(unopened, templates_, "DXT1", {}, archive, 0),
+            io::Copied::kWriteFailed);
 }
 
 TEST(ImageFileRead, ReadsTheFieldsAtTheirOffsets) {

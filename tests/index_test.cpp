@@ -52,7 +52,7 @@ TEST(IndexReader, ReadsBackWhatWasWrittenZerosPastTheCutAndStopsInsideARecord) {
     ImageHeader first, second;
     const bool read = gaveRecord(index.readSectionCount(sections)) &&
                       gaveRecord(index.readImageCount(images)) &&
-                      gaveRecord(index.readHeader(first)) && gaveRecord(index.readHeader(second));
+                      gaveRecord(index.readImage(first)) && gaveRecord(index.readImage(second));
     // Records end at 4, 8, 32 and 56.
     const bool betweenRecords = length == 0 || length == 4 || length == 8 || length % 24 == 8;
     ASSERT_EQ(read, betweenRecords) << "cut at " << length;

@@ -113,7 +113,7 @@ TEST(ReportBuffer, FlushesBeforeEveryPauseAndAtTheEnd) {
     report::waitForKey(out);
     EXPECT_EQ(console.text, "a\r\nb\r\n<pause>");
     report::printLine(out, "c");
-    report::finishRun(out, true);
+    report::waitForKey(out);  // the final pause
     report::printLine(out, "d");
   }
   EXPECT_EQ(console.text, "a\r\nb\r\n<pause>c\r\n<pause>d\r\n");
