@@ -22,6 +22,7 @@ TEST(CopyRange, CopiesAcrossChunksAndZeroFillsWhatTheSourceLacks) {
   } cases[] = {
       {0, 0, 0},
       {10, 10, 0},
+      {11, 10, 0},  // one zero past the end
       {kMiB + 3, kMiB + 3, 0},
       {2 * kMiB + 5, kMiB + 7, 0},
       {2 * kMiB + 5, kMiB + 7, kMiB + 100},
