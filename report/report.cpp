@@ -92,6 +92,14 @@ void printUnknownImageError(Report& report, std::uint32_t section, std::uint32_t
                         " is an unknown format! Please report this to me ASAP!***");
 }
 
+void waitForKey(Report& report) {
+  report.pause();
+}
+
+namespace {
+
+// Said once when a walk gives up: on counts that run far past the end of the
+// file, or on a record the file ends inside.
 void printWalkStopped(Report& report, const formats::WalkStop& stop) {
   blankLine(report);
   const std::string where =
@@ -101,6 +109,8 @@ void printWalkStopped(Report& report, const formats::WalkStop& stop) {
                         "; stopped here.***");
 }
 
+// The blank line, "Missing File " + `fileName`, an empty line, `program` +
+// " Aborted!".
 void printMissingFileAbort(Report& report, std::string_view fileName, std::string_view program) {
   blankLine(report);
   printLine(report, "Missing File " + std::string(fileName));
@@ -108,6 +118,8 @@ void printMissingFileAbort(Report& report, std::string_view fileName, std::strin
   printLine(report, std::string(program) + " Aborted!");
 }
 
+// The blank line, "Couldnt " + `verb` + " " + `fileName` ("Couldnt read
+// units.spr"), the blank line, `program` + " Aborted!".
 void printFileFailureAbort(Report& report, std::string_view verb, std::string_view fileName,
                            std::string_view program) {
   blankLine(report);
@@ -115,12 +127,6 @@ void printFileFailureAbort(Report& report, std::string_view verb, std::string_vi
   blankLine(report);
   printLine(report, std::string(program) + " Aborted!");
 }
-
-void waitForKey(Report& report) {
-  report.pause();
-}
-
-namespace {
 
 // The closing lines; true when they tell a success.
 bool printClosingLines(Report& report, std::string_view program, const Ending& ending) {

@@ -80,20 +80,6 @@ void printImageRow(Report& report, std::uint32_t imageNumber, const formats::Ima
                    std::string_view typeName);
 void printUnknownImageError(Report& report, std::uint32_t section, std::uint32_t image);
 
-// Said once when a walk gives up: on counts that run far past the end of the
-// file, or on a record the file ends inside.
-void printWalkStopped(Report& report, const formats::WalkStop& stop);
-
-// The end of a run that misses a file it must read: the blank line,
-// "Missing File " + `fileName`, an empty line, `program` + " Aborted!".
-void printMissingFileAbort(Report& report, std::string_view fileName, std::string_view program);
-
-// The end of a run that a failing file ended: the blank line, "Couldnt " +
-// `verb` + " " + `fileName` ("Couldnt read units.spr"), the blank line,
-// `program` + " Aborted!".
-void printFileFailureAbort(Report& report, std::string_view verb, std::string_view fileName,
-                           std::string_view program);
-
 void waitForKey(Report& report);
 
 // How a run ended, for its closing lines and its exit status.
