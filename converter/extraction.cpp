@@ -97,8 +97,8 @@ Saved writeImage(Extraction& run, const std::string& path, PendingFile::Where wh
     if (run.kept.pictures == 0 && platform::removeFolder(folder)) run.kept.path.clear();
     return Saved::kUnwritten;
   }
-  const std::string shown = formats::imageFileName("", run.names.baseName, section, image);
-  report::printLine(run.report, "Kept the older " + shown + " in " + run.kept.shownName);
+  report::printLine(run.report, "Kept the older " + imageName(run.names, section, image) + " in " +
+                                    run.kept.shownName);
   ++run.kept.pictures;
   return Saved::kDone;
 }
@@ -142,8 +142,7 @@ std::variant<Older, Saved> lookAtOlder(const Extraction& run, const std::string&
 Saved saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
                 const ImageHeader& header, const std::string& typeName) {
   run.report.showBeforeCopying(header.dataSize);
-  const std::string path =
-      formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
+  const std::string path = imagePath(run.names, section, image);
   const NameHolds holds = platform::lookAtName(path);
   if (holds == NameHolds::kOther) return Saved::kUnwritten;
   if (holds == NameHolds::kNothing) {
@@ -180,18 +179,17 @@ bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image,
     report::blankLine(run.report);
     return true;
   }
-  const std::string fileName = formats::imageFileName("", run.names.baseName, section, image);
   switch (saveImage(run, section, image, header, typeName)) {
     case Saved::kDone:
       return true;
     case Saved::kUnwritten:
-      reportUnwritten(run, fileName);
+      reportUnwritten(run, imageName(run.names, section, image));
       return true;
     case Saved::kArchiveUnread:
       run.unreadFile = archiveName(run.names);
       return false;
     case Saved::kOlderUnread:
-      run.unreadFile = fileName;
+      run.unreadFile = imageName(run.names, section, image);
       return false;
   }
   return false;
@@ -203,17 +201,13 @@ struct ExtractionSteps {
 
   bool sectionCount(std::uint32_t count) {
     run.index.writeSectionCount(count);
-    report::printLine(
-        run.report, "Number of section(s) in " + run.names.name + ": " + report::numberText(count));
+    report::printSectionCount(run.report, run.names.name, count);
     return true;
   }
 
   bool imageCount(std::uint32_t section, std::uint32_t count, bool goesOn) {
     run.index.writeImageCount(count);
-    report::blankLine(run.report);
-    report::printLine(run.report, "Number of image(s) in section " + report::numberText(section) +
-                                      ": " + report::numberText(count));
-    if (goesOn) report::printTableHeader(run.report);
+    report::printSectionStart(run.report, section, count, goesOn);
     return true;
   }
 

@@ -9,6 +9,6 @@
 namespace converter {
 
 int runExtraction(report::Report& report, const RunNames& names,
-                   const formats::dds::HeaderTemplates& templates);
+                  const formats::dds::HeaderTemplates& templates);
 
 }  // namespace converter

@@ -29,11 +29,6 @@ struct Rebuild {
   Ending ending = {};
 };
 
-// The image file's name without its directory, as the report shows it.
-std::string imageName(const RunNames& names, std::uint32_t section, std::uint32_t image) {
-  return formats::imageFileName("", names.baseName, section, image);
-}
-
 std::string newArchiveName(const RunNames& names) {
   return names.baseName + "(new).spr";
 }
@@ -76,19 +71,19 @@ std::string_view refusalReason(formats::dds::Refusal refusal) {
 // cannot.
 bool rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image,
                   const ImageHeader& before) {
-  const std::string fileName =
-      formats::imageFileName(run.names.directoryPrefix, run.names.baseName, section, image);
-  const io::File imageFile = io::File::openInput(fileName);
+  const std::string name = imageName(run.names, section, image);
+  const io::File imageFile = io::File::openInput(imagePath(run.names, section, image));
   if (!imageFile.isOpen()) {
-    run.ending = Ending::abort(Kind::kMissing, imageName(run.names, section, image));
+    run.ending = Ending::abort(Kind::kMissing, name);
     return false;
   }
   const formats::dds::Inspection inspected = formats::dds::inspectImageFile(imageFile);
-  if (inspected.readFailed || !inspected.image) {
-    run.ending = inspected.readFailed
-                     ? Ending::abort(Kind::kUnreadable, imageName(run.names, section, image))
-                     : Ending::abort(Kind::kRefused, imageName(run.names, section, image),
-                                     std::string(refusalReason(inspected.refusal)));
+  if (inspected.readFailed) {
+    run.ending = Ending::abort(Kind::kUnreadable, name);
+    return false;
+  }
+  if (!inspected.image) {
+    run.ending = Ending::abort(Kind::kRefused, name, std::string(refusalReason(inspected.refusal)));
     return false;
   }
   const formats::dds::StoredImage& stored = *inspected.image;
@@ -103,7 +98,7 @@ bool rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image,
                               imageFile, stored.dataOffset, after.dataSize);
   run.position += formats::kImageHeaderSize + after.dataSize;
   if (copied == io::Copied::kReadFailed) {
-    run.ending = Ending::abort(Kind::kUnreadable, imageName(run.names, section, image));
+    run.ending = Ending::abort(Kind::kUnreadable, name);
   } else if (copied == io::Copied::kWriteFailed) {
     run.ending = Ending::abort(Kind::kUnwritable, newArchiveName(run.names));
   }

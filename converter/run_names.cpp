@@ -12,4 +12,12 @@ RunNames runNames(std::string_view argument) {
   return {std::move(path.directoryPrefix), std::move(path.name), std::move(baseName)};
 }
 
+std::string imagePath(const RunNames& names, std::uint32_t section, std::uint32_t image) {
+  return formats::imageFileName(names.directoryPrefix, names.baseName, section, image);
+}
+
+std::string imageName(const RunNames& names, std::uint32_t section, std::uint32_t image) {
+  return formats::imageFileName("", names.baseName, section, image);
+}
+
 }  // namespace converter

@@ -2,6 +2,7 @@
 // dropped path.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,10 @@ struct RunNames {
 };
 
 RunNames runNames(std::string_view argument);
+
+// The image file of image `image` of section `section`: its path, and its
+// name as the report shows it, without the folder.
+std::string imagePath(const RunNames& names, std::uint32_t section, std::uint32_t image);
+std::string imageName(const RunNames& names, std::uint32_t section, std::uint32_t image);
 
 }  // namespace converter

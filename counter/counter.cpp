@@ -20,15 +20,12 @@ struct Count {
   std::uint32_t total = 0;  // the images listed, modulo 2^32
 
   bool sectionCount(std::uint32_t count) {
-    report::printLine(report, "Number of section(s) in " + name + ": " + report::numberText(count));
+    report::printSectionCount(report, name, count);
     return true;
   }
 
   bool imageCount(std::uint32_t section, std::uint32_t count, bool goesOn) {
-    report::blankLine(report);
-    report::printLine(report, "Number of image(s) in section " + report::numberText(section) +
-                                  ": " + report::numberText(count));
-    if (goesOn) report::printTableHeader(report);
+    report::printSectionStart(report, section, count, goesOn);
     return true;
   }
 

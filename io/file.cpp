@@ -115,10 +115,11 @@ File File::adopt(platform::OpenedFile opened) {
 }
 
 bool File::writeZeros(std::uint64_t begin, std::uint64_t end) {
-  constexpr std::size_t kChunk = 1 << 20;
-  const std::vector<char> zeros(
-      static_cast<std::size_t>(std::min<std::uint64_t>(end - begin, kChunk)));
+  constexpr std::uint64_t kChunk = 1 << 20;
   const std::uint64_t overwriteEnd = std::min(end, std::max(begin, openedSize_));
+  // As many as are written out at once; one for the end of a hole.
+  const std::vector<char> zeros(
+      static_cast<std::size_t>(std::clamp<std::uint64_t>(overwriteEnd - begin, 1, kChunk)));
   for (std::uint64_t at = begin; at < overwriteEnd;) {
     const auto n =
         static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), overwriteEnd - at));

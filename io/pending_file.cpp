@@ -22,27 +22,25 @@ PendingFile::~PendingFile() {
 
 bool PendingFile::commit(const std::string& keepOlderAs) {
   if (!file_.isOpen()) return false;
-  bool placed;
-  if (inPlace_) {
-    // Once all is written, only a write lost on closing can spoil the file.
-    platform::noLongerRemoveIfInterrupted(writtenPath_);
-    placed = file_.close();
-  } else {
-    // A file its owner made read-only was meant to stay: Windows refuses to
-    // replace one, and not every system does (rename() replaces it, and so
-    // does Wine's MoveFileEx).
-    placed =
-        file_.close() && platform::lookAtName(finalPath_) != platform::NameHolds::kReadOnlyFile &&
-        (keepOlderAs.empty() ? platform::replaceFile(writtenPath_, finalPath_)
-                             : platform::replaceFileKeeping(writtenPath_, finalPath_, keepOlderAs));
-  }
-  if (!placed) {
+  // Made in place and written whole, only a write lost on closing can spoil
+  // the file now.
+  if (inPlace_) platform::noLongerRemoveIfInterrupted(writtenPath_);
+  if (!file_.close() || (!inPlace_ && !putInPlace(keepOlderAs))) {
     discard();
     return false;
   }
-  platform::noLongerRemoveIfInterrupted(writtenPath_);
+  if (!inPlace_) platform::noLongerRemoveIfInterrupted(writtenPath_);
   writtenPath_.clear();
   return true;
+}
+
+// A file its owner made read-only was meant to stay: Windows refuses to
+// replace one, and not every system does (rename() replaces it, and so does
+// Wine's MoveFileEx).
+bool PendingFile::putInPlace(const std::string& keepOlderAs) const {
+  if (platform::lookAtName(finalPath_) == platform::NameHolds::kReadOnlyFile) return false;
+  return keepOlderAs.empty() ? platform::replaceFile(writtenPath_, finalPath_)
+                             : platform::replaceFileKeeping(writtenPath_, finalPath_, keepOlderAs);
 }
 
 void PendingFile::discard() {

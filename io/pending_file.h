@@ -36,6 +36,7 @@ class PendingFile {
   bool commit(const std::string& keepOlderAs = "");
 
  private:
+  bool putInPlace(const std::string& keepOlderAs) const;
   void discard();
 
   std::string finalPath_;

@@ -186,7 +186,7 @@ OpenedFile createNewFile(const std::string& path) {
 
 OpenedFile createUniqueFile(const std::string& besidePath, std::string_view nameStart,
                             std::string& createdPath) {
-  const std::string folder = besidePath.substr(0, besidePath.rfind('/') + 1);
+  const std::string folder = besidePath.substr(0, platform::nameStart(besidePath));
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     const std::string path = folder + temporaryName(nameStart, ::getpid(), attempt);
     const OpenedFile created = createNewFile(path);

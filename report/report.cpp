@@ -66,6 +66,17 @@ std::string pad(std::string_view text, std::size_t width) {
   return padded;
 }
 
+void printSectionCount(Report& report, std::string_view name, std::uint32_t count) {
+  printLine(report, "Number of section(s) in " + std::string(name) + ": " + numberText(count));
+}
+
+void printSectionStart(Report& report, std::uint32_t section, std::uint32_t count, bool goesOn) {
+  blankLine(report);
+  printLine(report,
+            "Number of image(s) in section " + numberText(section) + ": " + numberText(count));
+  if (goesOn) printTableHeader(report);
+}
+
 void printTableHeader(Report& report) {
   printLine(report, "#   RFWidth? RFHeight? Width  Height  DataSize  Type");
 }

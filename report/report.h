@@ -71,6 +71,11 @@ std::string signedNumberText(std::uint32_t value);
 // The text followed by spaces up to `width`; never cut.
 std::string pad(std::string_view text, std::size_t width);
 
+// "Number of section(s) in " + `name` + ": " + `count`.
+void printSectionCount(Report& report, std::string_view name, std::uint32_t count);
+// The lines that open section `section` of `count` images: the blank line,
+// its count, and the table header when the walk goes on into it.
+void printSectionStart(Report& report, std::uint32_t section, std::uint32_t count, bool goesOn);
 void printTableHeader(Report& report);
 // One row of the image table from the texts of its six numeric columns
 // (image number, the four middle columns, dataSize) and the type name.

@@ -445,8 +445,8 @@ TEST_F(HostilePosix, EveryFailingFileCallIsToldOrHarmless) {
         {ZERBOLT_PATH, "units.spr", repainted, std::set<std::string>{"units.spr", "backup.dds"}}}) {
     // Every repainted picture stays in the folder, in place or kept.
     const auto expectPaintingsKept = [&before](const Files& after) {
+      if (before.count("backup.dds") == 0) return;
       for (const char* name : {"units-1-2.dds", "units-2-1.dds"}) {
-        if (before.count("backup.dds") == 0) break;
         EXPECT_TRUE(std::any_of(after.begin(), after.end(),
                                 [&](const auto& file) { return file.second == before.at(name); }))
             << name << "'s painting is lost";
