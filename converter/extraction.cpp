@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <variant>
 
 #include "formats/archive.h"
 #include "formats/index.h"
@@ -11,6 +10,7 @@
 #include "io/file.h"
 #include "io/pending_file.h"
 #include "platform/platform.h"
+#include "util/status.h"
 
 namespace converter {
 namespace {
@@ -19,6 +19,7 @@ using formats::ImageHeader;
 using io::PendingFile;
 using platform::NameHolds;
 using report::Report;
+using util::Status;
 
 // The folder a run moves edited pictures into before it writes over their
 // names: made on the first one, beside the archive.
@@ -39,32 +40,35 @@ struct Extraction {
   KeptFolder kept;
   std::uint32_t total = 0;
   std::uint32_t unwrittenFiles = 0;
-  std::string unreadFile;  // the file a read failed in, shown without its folder
 };
 
 std::string archiveName(const RunNames& names) {
   return names.baseName + ".spr";
 }
 
-void reportUnwritten(Extraction& run, const std::string& fileName) {
-  report::printLine(run.report, "Couldnt write " + fileName);
+// A file that could not be written is told in the table, with its reason,
+// and the run goes on.
+void reportUnwritten(Extraction& run, const Status& failure) {
+  report::printFailure(run.report, failure);
   ++run.unwrittenFiles;
 }
 
-// The first name P + B + "(kept N)" that nothing has, made a folder; empty
-// when none can be made.
-const std::string& keptFolder(Extraction& run) {
+// The first name P + B + "(kept N)" that nothing has, made a folder.
+Status keptFolder(Extraction& run, std::string& path) {
   KeptFolder& kept = run.kept;
   for (std::uint32_t n = 1; kept.path.empty() && n < 100000; ++n) {
     const std::string name = run.names.baseName + "(kept " + std::to_string(n) + ")";
-    const platform::FolderMade made = platform::makeFolder(run.names.directoryPrefix + name);
-    if (made == platform::FolderMade::kFailed) break;
-    if (made == platform::FolderMade::kMade) {
+    bool made = false;
+    if (Status status = platform::makeFolder(run.names.directoryPrefix + name, made); !status.ok()) {
+      return status;
+    }
+    if (made) {
       kept.path = run.names.directoryPrefix + name;
       kept.shownName = name;
     }
   }
-  return kept.path;
+  path = kept.path;
+  return {};
 }
 
 // Where an older image file goes in the kept folder: under the name it had,
@@ -76,31 +80,42 @@ std::string keptPath(const std::string& folder, const RunNames& names, std::uint
          formats::imageFileName("", base.substr(platform::nameStart(base)), section, image);
 }
 
-enum class Saved { kDone, kUnwritten, kArchiveUnread, kOlderUnread };
-
-// Writes the new image file whole and puts it in place: over an older file
-// that stores the same image, or with the older one kept when it does not.
-Saved writeImage(Extraction& run, const std::string& path, PendingFile::Where where,
-                 const ImageHeader& header, const std::string& typeName, bool keepOlder,
-                 std::uint32_t section, std::uint32_t image) {
-  PendingFile pending(path, "Zerbolt", where);
-  if (!pending.isOpen()) return Saved::kUnwritten;
-  const io::Copied copied = formats::dds::writeImageFile(
-      pending.file(), run.templates, typeName, header, run.archive, run.walk.dataOffset());
-  if (copied == io::Copied::kReadFailed) return Saved::kArchiveUnread;
-  if (copied == io::Copied::kWriteFailed) return Saved::kUnwritten;
-  if (!keepOlder) return pending.commit() ? Saved::kDone : Saved::kUnwritten;
-  const std::string folder = keptFolder(run);
-  if (folder.empty()) return Saved::kUnwritten;
-  if (!pending.commit(keptPath(folder, run.names, section, image))) {
+// Puts the written picture in place with the older one kept in the kept
+// folder.
+Status commitKeepingOlder(Extraction& run, PendingFile& pending, std::uint32_t section,
+                          std::uint32_t image) {
+  std::string folder;
+  if (Status made = keptFolder(run, folder); !made.ok()) {
+    return std::move(made).about(imageName(run.names, section, image));
+  }
+  if (Status committed = pending.commit(keptPath(folder, run.names, section, image));
+      !committed.ok()) {
     // A folder made for nothing is not left behind.
-    if (run.kept.pictures == 0 && platform::removeFolder(folder)) run.kept.path.clear();
-    return Saved::kUnwritten;
+    if (run.kept.pictures == 0 && platform::removeFolder(folder).ok()) run.kept.path.clear();
+    return committed;
   }
   report::printLine(run.report, "Kept the older " + imageName(run.names, section, image) + " in " +
                                     run.kept.shownName);
   ++run.kept.pictures;
-  return Saved::kDone;
+  return {};
+}
+
+// Writes the new image file whole and puts it in place: over an older file
+// that stores the same image, or with the older one kept when it does not.
+// A failure to read the archive ends the run; one to write is the picture's.
+Status writeImage(Extraction& run, PendingFile::Where where, const ImageHeader& header,
+                  const std::string& typeName, bool keepOlder, std::uint32_t section,
+                  std::uint32_t image) {
+  PendingFile pending(imagePath(run.names, section, image), imageName(run.names, section, image),
+                      "Zerbolt", where);
+  Status status = pending.create();
+  if (status.ok()) {
+    status = formats::dds::writeImageFile(pending.file(), run.templates, typeName, header,
+                                          run.archive, run.walk.dataOffset());
+  }
+  if (!status.ok()) return status;
+  if (!keepOlder) return pending.commit();
+  return commitKeepingOlder(run, pending, section, image);
 }
 
 // What an older file under an image file's name holds.
@@ -110,59 +125,60 @@ enum class Older {
   kAnother,     // an edited picture, or one the rebuild would refuse
 };
 
-// Looks at the older file under `path`; a failed read of it, or of the
-// archive, ends the run: an older file that cannot be read cannot be told
-// from an edited one. It is closed again before anything moves it (Windows
-// moves no file over an open one).
-std::variant<Older, Saved> lookAtOlder(const Extraction& run, const std::string& path,
-                                       const ImageHeader& header, const std::string& typeName) {
-  const io::File older = io::File::openInput(path);
-  if (!older.isOpen()) return Saved::kOlderUnread;
-  switch (formats::dds::storesImage(older, header, run.archive, run.walk.dataOffset())) {
-    case io::Compared::kFirstUnread:
-      return Saved::kOlderUnread;
-    case io::Compared::kSecondUnread:
-      return Saved::kArchiveUnread;
-    case io::Compared::kDifferent:
-      return Older::kAnother;
-    case io::Compared::kSame:
-      break;
+// Looks at the older file under the image file's name; a failed read of
+// it, or of the archive, ends the run: an older file that cannot be read
+// cannot be told from an edited one. It is closed again before anything
+// moves it (Windows moves no file over an open one).
+Status lookAtOlder(const Extraction& run, std::uint32_t section, std::uint32_t image,
+                   const ImageHeader& header, const std::string& typeName, Older& older) {
+  io::File file;
+  Status status = io::File::openInput(imagePath(run.names, section, image),
+                                      imageName(run.names, section, image), file);
+  bool stores = false;
+  if (status.ok()) {
+    status = formats::dds::storesImage(file, header, run.archive, run.walk.dataOffset(), stores);
   }
+  if (!status.ok()) return status;
+  older = Older::kAnother;
+  if (!stores) return {};
   const std::string expected = formats::dds::imageFileHeader(run.templates, typeName, header);
   std::string head(expected.size(), '\0');
-  older.read(0, head.data(), head.size());
-  if (older.readFailed()) return Saved::kOlderUnread;
-  const bool whole = older.size() == expected.size() + header.dataSize && head == expected;
-  return whole ? Older::kTheFile : Older::kThePicture;
+  if (Status read = file.read(0, head.data(), head.size()); !read.ok()) return read;
+  const bool whole = file.size() == expected.size() + header.dataSize && head == expected;
+  older = whole ? Older::kTheFile : Older::kThePicture;
+  return {};
 }
 
 // Saves one image of known type; an older file of its name that stores
 // another picture (an edited one) is kept, one that is read-only is never
 // replaced, and anything but a file under the name is left alone.
-Saved saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
-                const ImageHeader& header, const std::string& typeName) {
+Status saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
+                 const ImageHeader& header, const std::string& typeName) {
   run.report.showBeforeCopying(header.dataSize);
-  const std::string path = imagePath(run.names, section, image);
-  const NameHolds holds = platform::lookAtName(path);
-  if (holds == NameHolds::kOther) return Saved::kUnwritten;
+  const std::string shownName = imageName(run.names, section, image);
+  NameHolds holds = NameHolds::kNothing;
+  Status status = platform::lookAtName(imagePath(run.names, section, image), holds);
+  if (status.ok()) status = platform::refusalOf(holds, Status::Code::kUnwritable);
+  if (!status.ok()) return std::move(status).about(shownName);
   if (holds == NameHolds::kNothing) {
-    return writeImage(run, path, PendingFile::Where::kInPlace, header, typeName, false, section,
-                      image);
+    return writeImage(run, PendingFile::Where::kInPlace, header, typeName, false, section, image);
   }
-  const std::variant<Older, Saved> looked = lookAtOlder(run, path, header, typeName);
-  if (const Saved* unread = std::get_if<Saved>(&looked)) return *unread;
-  const Older older = std::get<Older>(looked);
-  if (older == Older::kTheFile) return Saved::kDone;
+  Older older = Older::kAnother;
+  if (Status looked = lookAtOlder(run, section, image, header, typeName, older); !looked.ok()) {
+    return looked;
+  }
+  if (older == Older::kTheFile) return {};
   if (holds == NameHolds::kReadOnlyFile) {
-    return older == Older::kThePicture ? Saved::kDone : Saved::kUnwritten;
+    if (older == Older::kThePicture) return {};
+    return Status::unwritable(std::string(util::cause::kReadOnly)).about(shownName);
   }
-  return writeImage(run, path, PendingFile::Where::kBeside, header, typeName,
-                    older == Older::kAnother, section, image);
+  return writeImage(run, PendingFile::Where::kBeside, header, typeName, older == Older::kAnother,
+                    section, image);
 }
 
-// Extracts one image; false when a read failed.
-bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image,
-                  const ImageHeader& header) {
+// Extracts one image; a failure (a failed read) ends the run.
+Status extractImage(Extraction& run, std::uint32_t section, std::uint32_t image,
+                    const ImageHeader& header) {
   run.index.writeHeader(header);
   const std::string typeName = formats::typeName(header.typeCode);
   const bool known = formats::isKnownTypeName(typeName);
@@ -177,57 +193,56 @@ bool extractImage(Extraction& run, std::uint32_t section, std::uint32_t image,
   ++run.total;
   if (!known) {
     report::blankLine(run.report);
-    return true;
+    return {};
   }
-  switch (saveImage(run, section, image, header, typeName)) {
-    case Saved::kDone:
-      return true;
-    case Saved::kUnwritten:
-      reportUnwritten(run, imageName(run.names, section, image));
-      return true;
-    case Saved::kArchiveUnread:
-      run.unreadFile = archiveName(run.names);
-      return false;
-    case Saved::kOlderUnread:
-      run.unreadFile = imageName(run.names, section, image);
-      return false;
-  }
-  return false;
+  Status saved = saveImage(run, section, image, header, typeName);
+  if (saved.code() != Status::Code::kUnwritable) return saved;
+  reportUnwritten(run, saved);
+  return {};
 }
 
 // What the extraction does with each record of the walk.
 struct ExtractionSteps {
   Extraction& run;
 
-  bool sectionCount(std::uint32_t count) {
+  Status sectionCount(std::uint32_t count) {
     run.index.writeSectionCount(count);
     report::printSectionCount(run.report, run.names.name, count);
-    return true;
+    return {};
   }
 
-  bool imageCount(std::uint32_t section, std::uint32_t count, bool goesOn) {
+  Status imageCount(std::uint32_t section, std::uint32_t count, bool goesOn) {
     run.index.writeImageCount(count);
     report::printSectionStart(run.report, section, count, goesOn);
-    return true;
+    return {};
   }
 
   void beforeImage() { run.report.keepUp(); }
 
-  bool image(std::uint32_t section, std::uint32_t image, const ImageHeader& header) {
+  Status image(std::uint32_t section, std::uint32_t image, const ImageHeader& header) {
     return extractImage(run, section, image, header);
   }
 };
 
 // The index, written under a temporary name unless nothing has its name;
-// not open when it must not be written (a read-only file or anything but a
-// file under its name).
-void openIndex(std::optional<PendingFile>& index, const std::string& path) {
-  const NameHolds holds = platform::lookAtName(path);
-  if (holds == NameHolds::kOther || holds == NameHolds::kReadOnlyFile) return;
-  index.emplace(
-      path, "Zerbolt",
-      holds == NameHolds::kNothing ? PendingFile::Where::kInPlace : PendingFile::Where::kBeside);
-  if (!index->isOpen()) index.reset();
+// a failure when it must not or cannot be written (a read-only file or
+// anything but a file under its name).
+Status openIndex(std::optional<PendingFile>& index, const RunNames& names) {
+  const std::string path = names.directoryPrefix + names.baseName + ".rep";
+  const std::string shownName = names.baseName + ".rep";
+  NameHolds holds = NameHolds::kNothing;
+  Status status = platform::lookAtName(path, holds);
+  if (status.ok()) status = platform::refusalOf(holds, Status::Code::kUnwritable);
+  if (status.ok() && holds == NameHolds::kReadOnlyFile) {
+    status = Status::unwritable(std::string(util::cause::kReadOnly));
+  }
+  if (!status.ok()) return std::move(status).about(shownName);
+  index.emplace(path, shownName, "Zerbolt",
+                holds == NameHolds::kNothing ? PendingFile::Where::kInPlace
+                                             : PendingFile::Where::kBeside);
+  status = index->create();
+  if (!status.ok()) index.reset();
+  return status;
 }
 
 // Walks `archive`, writing the image files, and the index, which is put in
@@ -236,34 +251,27 @@ report::Ending extractArchive(Report& report, const RunNames& names,
                               const formats::dds::HeaderTemplates& templates,
                               const io::File& archive) {
   std::optional<PendingFile> indexFile;
-  openIndex(indexFile, names.directoryPrefix + names.baseName + ".rep");
-  io::File unwritable;
+  const Status indexOpened = openIndex(indexFile, names);
   Extraction run{report,
                  names,
                  templates,
                  archive,
                  formats::ArchiveWalk(archive),
-                 formats::IndexWriter(indexFile ? indexFile->file() : unwritable),
+                 formats::IndexWriter(indexFile ? &indexFile->file() : nullptr),
                  {},
                  0,
-                 0,
-                 {}};
-  const std::string indexName = names.baseName + ".rep";
-  if (!indexFile) reportUnwritten(run, indexName);
+                 0};
+  if (!indexOpened.ok()) reportUnwritten(run, indexOpened);
   ExtractionSteps steps{run};
-  const formats::WalkEnd end = formats::walk(run.walk, steps);
-  if (end == formats::WalkEnd::kReadFailed) run.unreadFile = archiveName(names);
-  if (!run.unreadFile.empty()) {
-    return report::Ending::abort(report::Ending::Kind::kUnreadable, run.unreadFile);
-  }
   report::Ending ending;
-  if (end == formats::WalkEnd::kStopped) {
-    ending.stop = run.walk.stop();
-  } else if (indexFile) {
-    run.index.flush();
+  ending.failure = formats::walk(run.walk, steps, ending.stop);
+  if (!ending.failure.ok()) return ending;
+  if (!ending.stop && indexFile) {
     // An index that opened but failed later (a full disk, or a write lost on
     // closing) is told once, here.
-    if (run.index.failed() || !indexFile->commit()) reportUnwritten(run, indexName);
+    Status written = run.index.finish();
+    if (written.ok()) written = indexFile->commit();
+    if (!written.ok()) reportUnwritten(run, written);
   }
   ending.total = report::numberText(run.total) + " image(s) in " + names.name;
   if (run.kept.pictures > 0) {
@@ -280,11 +288,11 @@ int runExtraction(Report& report, const RunNames& names,
                   const formats::dds::HeaderTemplates& templates) {
   report::printPiece(report, "Zerbolt - ");
   report::printLine(report, names.name);
-  const io::File archive = io::File::openInput(names.directoryPrefix + archiveName(names));
-  if (!archive.isOpen()) {
-    return report::finishRun(
-        report, "Zerbolt",
-        report::Ending::abort(report::Ending::Kind::kMissing, archiveName(names)));
+  io::File archive;
+  Status opened =
+      io::File::openInput(names.directoryPrefix + archiveName(names), archiveName(names), archive);
+  if (!opened.ok()) {
+    return report::finishRun(report, "Zerbolt", report::Ending::abort(std::move(opened)));
   }
   return report::finishRun(report, "Zerbolt", extractArchive(report, names, templates, archive));
 }

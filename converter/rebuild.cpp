@@ -10,6 +10,7 @@
 #include "io/copy.h"
 #include "io/file.h"
 #include "io/pending_file.h"
+#include "util/status.h"
 
 namespace converter {
 namespace {
@@ -17,16 +18,14 @@ namespace {
 using formats::ImageHeader;
 using report::Ending;
 using report::Report;
-using Kind = report::Ending::Kind;
+using util::Status;
 
-// One run's new archive, and how the run ended when an image or a write
-// ended it.
+// One run's new archive.
 struct Rebuild {
   Report& report;
   const RunNames& names;
   io::File& archive;
   std::uint64_t position = formats::kFirstSectionOffset;
-  Ending ending = {};
 };
 
 std::string newArchiveName(const RunNames& names) {
@@ -55,85 +54,52 @@ void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
   }
 }
 
-std::string_view refusalReason(formats::dds::Refusal refusal) {
-  switch (refusal) {
-    case formats::dds::Refusal::kCutShort:
-      return "The file ends before its image data do. Please save it again";
-    case formats::dds::Refusal::kTooLarge:
-      return "The image is too large for an archive. Please save it smaller";
-    case formats::dds::Refusal::kUnknownFormat:
-      break;
-  }
-  return "Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or 8.8.8.8 ARGB";
-}
-
-// Rebuilds one image into the new archive; false, with the ending, when it
-// cannot.
-bool rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image,
-                  const ImageHeader& before) {
-  const std::string name = imageName(run.names, section, image);
-  const io::File imageFile = io::File::openInput(imagePath(run.names, section, image));
-  if (!imageFile.isOpen()) {
-    run.ending = Ending::abort(Kind::kMissing, name);
-    return false;
-  }
-  const formats::dds::Inspection inspected = formats::dds::inspectImageFile(imageFile);
-  if (inspected.readFailed) {
-    run.ending = Ending::abort(Kind::kUnreadable, name);
-    return false;
-  }
-  if (!inspected.image) {
-    run.ending = Ending::abort(Kind::kRefused, name, std::string(refusalReason(inspected.refusal)));
-    return false;
-  }
-  const formats::dds::StoredImage& stored = *inspected.image;
+// Rebuilds one image into the new archive; a failure ends the run.
+Status rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image,
+                    const ImageHeader& before) {
+  io::File imageFile;
+  Status status = io::File::openInput(imagePath(run.names, section, image),
+                                      imageName(run.names, section, image), imageFile);
+  formats::dds::StoredImage stored;
+  if (status.ok()) status = formats::dds::inspectImageFile(imageFile, stored);
+  if (!status.ok()) return status;
   const ImageHeader after{stored.typeCode, before.RFWidth, before.RFHeight,
                           stored.width,    stored.height,  stored.dataSize};
   reportChanges(run, section, image, before, after);
   run.report.showBeforeCopying(after.dataSize);
   char header[formats::kImageHeaderSize];
   formats::encodeImageHeader(header, after);
-  const io::Copied copied =
-      io::writeHeaderAndRange(run.archive, run.position, std::string_view(header, sizeof header),
-                              imageFile, stored.dataOffset, after.dataSize);
+  status = io::writeHeaderAndRange(run.archive, run.position,
+                                   std::string_view(header, sizeof header), imageFile,
+                                   stored.dataOffset, after.dataSize);
   run.position += formats::kImageHeaderSize + after.dataSize;
-  if (copied == io::Copied::kReadFailed) {
-    run.ending = Ending::abort(Kind::kUnreadable, name);
-  } else if (copied == io::Copied::kWriteFailed) {
-    run.ending = Ending::abort(Kind::kUnwritable, newArchiveName(run.names));
-  }
-  return copied == io::Copied::kAll;
+  return status;
 }
 
 // What the rebuild does with each record of the index.
 struct RebuildSteps {
   Rebuild& run;
 
-  bool sectionCount(std::uint32_t count) {
-    const bool written = formats::writeFloat32(run.archive, 0, formats::kFormatVersion) &&
-                         formats::writeU32(run.archive, formats::kSectionCountOffset, count);
+  Status sectionCount(std::uint32_t count) {
+    Status written = formats::writeFloat32(run.archive, 0, formats::kFormatVersion);
+    if (written.ok()) written = formats::writeU32(run.archive, formats::kSectionCountOffset, count);
     report::printLine(run.report, "Number of section(s) to be put in " + newArchiveName(run.names) +
                                       ": " + report::numberText(count));
-    return written || unwritable();
+    return written;
   }
 
-  bool imageCount(std::uint32_t section, std::uint32_t count, bool) {
-    const bool written = formats::writeU32(run.archive, run.position, count);
+  Status imageCount(std::uint32_t section, std::uint32_t count, bool) {
+    Status written = formats::writeU32(run.archive, run.position, count);
     run.position += 4;
     report::printLine(run.report, "Section " + report::numberText(section) + " : " +
                                       report::numberText(count) + " Images");
-    return written || unwritable();
+    return written;
   }
 
   void beforeImage() { run.report.keepUp(); }
 
-  bool image(std::uint32_t section, std::uint32_t image, const ImageHeader& header) {
+  Status image(std::uint32_t section, std::uint32_t image, const ImageHeader& header) {
     return rebuildImage(run, section, image, header);
-  }
-
-  bool unwritable() {
-    run.ending = Ending::abort(Kind::kUnwritable, newArchiveName(run.names));
-    return false;
   }
 };
 
@@ -141,27 +107,19 @@ struct RebuildSteps {
 // every image went in.
 Ending rebuildArchive(Report& report, const RunNames& names) {
   const std::string stem = names.directoryPrefix + names.baseName;
-  const io::File indexFile = io::File::openInput(stem + ".rep");
-  if (!indexFile.isOpen()) return Ending::abort(Kind::kMissing, names.baseName + ".rep");
-  io::PendingFile newArchive(stem + "(new).spr", "Zerbolt");
-  if (!newArchive.isOpen()) return Ending::abort(Kind::kUnwritable, newArchiveName(names));
+  io::File indexFile;
+  Ending ending = Ending::abort(io::File::openInput(stem + ".rep", names.baseName + ".rep", indexFile));
+  if (!ending.failure.ok()) return ending;
+  io::PendingFile newArchive(stem + "(new).spr", newArchiveName(names), "Zerbolt");
+  ending.failure = newArchive.create();
+  if (!ending.failure.ok()) return ending;
   formats::IndexReader index(indexFile);
   Rebuild run{report, names, newArchive.file()};
   RebuildSteps steps{run};
-  switch (formats::walk(index, steps)) {
-    case formats::WalkEnd::kRunEnded:
-      return run.ending;
-    case formats::WalkEnd::kReadFailed:
-      return Ending::abort(Kind::kUnreadable, names.baseName + ".rep");
-    case formats::WalkEnd::kStopped:
-      run.ending.stop = index.stop();
-      run.ending.stopAborts = true;
-      return run.ending;
-    case formats::WalkEnd::kEnd:
-      break;
-  }
-  if (!newArchive.commit()) return Ending::abort(Kind::kUnwritable, newArchiveName(names));
-  return run.ending;
+  ending.failure = formats::walk(index, steps, ending.stop);
+  ending.stopAborts = true;
+  if (ending.failure.ok() && !ending.stop) ending.failure = newArchive.commit();
+  return ending;
 }
 
 }  // namespace

@@ -82,12 +82,10 @@ formats::dds::HeaderTemplates decodeTemplates() {
 
 int runConverter(report::Report& report, std::string_view argument) {
   const formats::dds::HeaderTemplates templates = decodeTemplates();
-  using Kind = report::Ending::Kind;
   if (argument.empty()) {
     return report::finishRun(
         report, "Zerbolt",
-        report::Ending::abort(Kind::kWrongArgument, "",
-                              "Layer 8 Error: Drag a .spr file onto Zerbolt.exe"));
+        report::Ending::wrongArgumentTold("Layer 8 Error: Drag a .spr file onto Zerbolt.exe"));
   }
   const RunNames names = runNames(argument);
   const std::string ending = nameEnding(names.name);
@@ -95,8 +93,7 @@ int runConverter(report::Report& report, std::string_view argument) {
   if (ending == "rep") return runRebuild(report, names);
   return report::finishRun(
       report, "Zerbolt",
-      report::Ending::abort(
-          Kind::kWrongArgument, "",
+      report::Ending::wrongArgumentTold(
           "Layer 8 Error: Wrong filetype. Zerbolt only accepts .spr or .rep files."));
 }
 

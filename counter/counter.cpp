@@ -19,19 +19,19 @@ struct Count {
   const std::string& name;
   std::uint32_t total = 0;  // the images listed, modulo 2^32
 
-  bool sectionCount(std::uint32_t count) {
+  util::Status sectionCount(std::uint32_t count) {
     report::printSectionCount(report, name, count);
-    return true;
+    return {};
   }
 
-  bool imageCount(std::uint32_t section, std::uint32_t count, bool goesOn) {
+  util::Status imageCount(std::uint32_t section, std::uint32_t count, bool goesOn) {
     report::printSectionStart(report, section, count, goesOn);
-    return true;
+    return {};
   }
 
   void beforeImage() { report.keepUp(); }
 
-  bool image(std::uint32_t section, std::uint32_t image, const ImageHeader& header) {
+  util::Status image(std::uint32_t section, std::uint32_t image, const ImageHeader& header) {
     const std::string typeName = formats::typeName(header.typeCode);
     const bool known = formats::isKnownTypeName(typeName);
     if (!known) {
@@ -42,7 +42,7 @@ struct Count {
     printCounterRow(report, image, header, typeName);
     if (!known) report::blankLine(report);
     ++total;
-    return true;
+    return {};
   }
 };
 
@@ -59,30 +59,23 @@ void printCounterRow(Report& report, std::uint32_t imageNumber, const ImageHeade
 }
 
 int runCounter(Report& report, std::string_view argument) {
-  using Kind = report::Ending::Kind;
   if (argument.empty()) {
     return report::finishRun(
         report, "Quandrel",
-        report::Ending::abort(Kind::kWrongArgument, "",
-                              "Layer 8 Error: Drag a .spr file onto Quandrel.exe"));
+        report::Ending::wrongArgumentTold("Layer 8 Error: Drag a .spr file onto Quandrel.exe"));
   }
   const formats::DroppedPath path = formats::splitDroppedPath(argument);
   report::printPiece(report, "Quandrel - ");
   report::printLine(report, path.name);
-  const io::File archive = io::File::openInput(std::string(argument));
-  if (!archive.isOpen()) {
-    return report::finishRun(report, "Quandrel", report::Ending::abort(Kind::kMissing, path.name));
-  }
-  formats::ArchiveWalk walk(archive);
-  Count count{report, path.name};
-  const formats::WalkEnd end = formats::walk(walk, count);
-  if (end == formats::WalkEnd::kReadFailed) {
-    return report::finishRun(report, "Quandrel",
-                             report::Ending::abort(Kind::kUnreadable, path.name));
-  }
+  io::File archive;
   report::Ending ending;
-  if (end == formats::WalkEnd::kStopped) ending.stop = walk.stop();
-  ending.total = report::signedNumberText(count.total) + " image(s) in " + path.name;
+  ending.failure = io::File::openInput(std::string(argument), path.name, archive);
+  if (ending.failure.ok()) {
+    formats::ArchiveWalk walk(archive);
+    Count count{report, path.name};
+    ending.failure = formats::walk(walk, count, ending.stop);
+    ending.total = report::signedNumberText(count.total) + " image(s) in " + path.name;
+  }
   return report::finishRun(report, "Quandrel", ending);
 }
 

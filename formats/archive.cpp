@@ -4,20 +4,23 @@
 
 namespace formats {
 
-std::uint32_t readU32(const io::File& file, std::uint64_t offset) {
-  char bytes[4] = {};
-  file.read(offset, bytes, sizeof bytes);
-  return decodeU32(bytes);
+util::Status readU32(const io::File& file, std::uint64_t offset, std::uint32_t& value) {
+  char bytes[4];
+  util::Status status = file.read(offset, bytes, sizeof bytes);
+  value = status.ok() ? decodeU32(bytes) : 0;
+  return status;
 }
 
-ImageHeader readImageHeader(const io::File& file, std::uint64_t offset) {
-  char bytes[kImageHeaderSize] = {};
-  file.read(offset, bytes, sizeof bytes);
-  return ImageHeader{decodeU32(bytes),      decodeU32(bytes + 4),  decodeU32(bytes + 8),
-                     decodeU32(bytes + 12), decodeU32(bytes + 16), decodeU32(bytes + 20)};
+util::Status readImageHeader(const io::File& file, std::uint64_t offset, ImageHeader& header) {
+  char bytes[kImageHeaderSize];
+  util::Status status = file.read(offset, bytes, sizeof bytes);
+  if (!status.ok()) return status;
+  header = ImageHeader{decodeU32(bytes),      decodeU32(bytes + 4),  decodeU32(bytes + 8),
+                       decodeU32(bytes + 12), decodeU32(bytes + 16), decodeU32(bytes + 20)};
+  return status;
 }
 
-bool writeU32(io::File& file, std::uint64_t offset, std::uint32_t value) {
+util::Status writeU32(io::File& file, std::uint64_t offset, std::uint32_t value) {
   char bytes[4];
   encodeU32(bytes, value);
   return file.write(offset, bytes, sizeof bytes);
@@ -32,13 +35,13 @@ void encodeImageHeader(char* destination, const ImageHeader& header) {
   encodeU32(destination + 20, header.dataSize);
 }
 
-bool writeImageHeader(io::File& file, std::uint64_t offset, const ImageHeader& header) {
+util::Status writeImageHeader(io::File& file, std::uint64_t offset, const ImageHeader& header) {
   char bytes[kImageHeaderSize];
   encodeImageHeader(bytes, header);
   return file.write(offset, bytes, sizeof bytes);
 }
 
-bool writeFloat32(io::File& file, std::uint64_t offset, float value) {
+util::Status writeFloat32(io::File& file, std::uint64_t offset, float value) {
   char bytes[4];
   encodeFloat32(bytes, value);
   return file.write(offset, bytes, sizeof bytes);
@@ -86,36 +89,39 @@ bool PastEndLimit::admitCount(std::uint32_t count, std::uint64_t firstOffset,
 
 ArchiveWalk::ArchiveWalk(const io::File& archive) : archive_(archive), limit_(archive.size()) {}
 
-Step ArchiveWalk::readSectionCount(std::uint32_t& count) {
-  if (!limit_.admit(kSectionCountOffset)) return Step::kStopped;
-  count = readU32(archive_, kSectionCountOffset);
-  if (failed()) return Step::kFailed;
-  if (!limit_.admitWhole(kSectionCountOffset, 4)) return Step::kStopped;
-  return limit_.admitCount(count, kFirstSectionOffset, 4) ? Step::kGoOn : Step::kLast;
+util::Status ArchiveWalk::readSectionCount(std::uint32_t& count, Step& step) {
+  step = Step::kStopped;
+  if (!limit_.admit(kSectionCountOffset)) return {};
+  if (util::Status read = readU32(archive_, kSectionCountOffset, count); !read.ok()) return read;
+  if (!limit_.admitWhole(kSectionCountOffset, 4)) return {};
+  step = limit_.admitCount(count, kFirstSectionOffset, 4) ? Step::kGoOn : Step::kLast;
+  return {};
 }
 
-Step ArchiveWalk::readImageCount(std::uint32_t& count) {
-  if (!limit_.admit(position_)) return Step::kStopped;
+util::Status ArchiveWalk::readImageCount(std::uint32_t& count, Step& step) {
+  step = Step::kStopped;
+  if (!limit_.admit(position_)) return {};
   place_.nextSection();
-  count = readU32(archive_, position_);
-  if (failed()) return Step::kFailed;
-  if (!limit_.admitWhole(position_, 4)) return Step::kStopped;
+  if (util::Status read = readU32(archive_, position_, count); !read.ok()) return read;
+  if (!limit_.admitWhole(position_, 4)) return {};
   position_ += 4;
-  return limit_.admitCount(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
+  step = limit_.admitCount(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
+  return {};
 }
 
-Step ArchiveWalk::readImage(ImageHeader& header) {
-  if (!limit_.admit(position_)) return Step::kStopped;
+util::Status ArchiveWalk::readImage(ImageHeader& header, Step& step) {
+  step = Step::kStopped;
+  if (!limit_.admit(position_)) return {};
   place_.nextImage();
-  header = readImageHeader(archive_, position_);
-  if (failed()) return Step::kFailed;
+  if (util::Status read = readImageHeader(archive_, position_, header); !read.ok()) return read;
   if (!limit_.admitWhole(position_, kImageHeaderSize + std::uint64_t{header.dataSize})) {
     place_.cutHere();
-    return Step::kStopped;
+    return {};
   }
   dataOffset_ = position_ + kImageHeaderSize;
   position_ = dataOffset_ + header.dataSize;
-  return Step::kGoOn;
+  step = Step::kGoOn;
+  return {};
 }
 
 }  // namespace formats

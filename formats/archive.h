@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "io/file.h"
+#include "util/status.h"
 
 namespace formats {
 
@@ -53,16 +54,15 @@ inline constexpr std::uint32_t kArgb8888 = 21;
 inline constexpr std::uint32_t kRgb565 = 23;
 }  // namespace TypeCode
 
-std::uint32_t readU32(const io::File& file, std::uint64_t offset);
-ImageHeader readImageHeader(const io::File& file, std::uint64_t offset);
+util::Status readU32(const io::File& file, std::uint64_t offset, std::uint32_t& value);
+util::Status readImageHeader(const io::File& file, std::uint64_t offset, ImageHeader& header);
 
 // Puts the header's 24 bytes at `destination`.
 void encodeImageHeader(char* destination, const ImageHeader& header);
 
-// Each write is false when a byte did not reach the file.
-bool writeU32(io::File& file, std::uint64_t offset, std::uint32_t value);
-bool writeImageHeader(io::File& file, std::uint64_t offset, const ImageHeader& header);
-bool writeFloat32(io::File& file, std::uint64_t offset, float value);
+util::Status writeU32(io::File& file, std::uint64_t offset, std::uint32_t value);
+util::Status writeImageHeader(io::File& file, std::uint64_t offset, const ImageHeader& header);
+util::Status writeFloat32(io::File& file, std::uint64_t offset, float value);
 
 // "DXT1", "DXT3", "DXT5", "8.8.8.8 ARGB", "5.6.5 RGB" or "Unknown (<code>)".
 std::string typeName(std::uint32_t typeCode);
@@ -135,17 +135,12 @@ class WalkPlace {
   bool cut_ = false;
 };
 
-// What the read of the next record of a walk gave.
+// What the read of the next record of a walk gave, when it did not fail.
 enum class Step {
   kGoOn,     // the record, and the walk goes on
   kLast,     // a count the rest of the file cannot hold: shown, then the stop
   kStopped,  // no record: the walk has stopped
-  kFailed,   // no record: the read failed
 };
-
-inline bool gaveRecord(Step step) {
-  return step == Step::kGoOn || step == Step::kLast;
-}
 
 // The one way every reader walks an archive. Positions are 64-bit and never
 // wrap, so archives of 4 GiB and more walk correctly.
@@ -153,17 +148,15 @@ class ArchiveWalk {
  public:
   explicit ArchiveWalk(const io::File& archive);
 
-  // Each reads the next record.
-  Step readSectionCount(std::uint32_t& count);
-  Step readImageCount(std::uint32_t& count);
+  // Each reads the next record; a failure is a failed read of the archive.
+  util::Status readSectionCount(std::uint32_t& count, Step& step);
+  util::Status readImageCount(std::uint32_t& count, Step& step);
   // Reads an image header and steps over its data.
-  Step readImage(ImageHeader& header);
+  util::Status readImage(ImageHeader& header, Step& step);
 
   // Where the data of the image read last begin.
   std::uint64_t dataOffset() const { return dataOffset_; }
-  // How the walk ended, once a read gave no record or the last one.
-  bool stopped() const { return limit_.stopped(); }
-  bool failed() const { return archive_.readFailed(); }
+  // Where the walk stopped, once a read gave no record or the last one.
   WalkStop stop() const { return place_.stop(limit_.fileSize()); }
 
  private:

@@ -27,11 +27,10 @@ std::string imageFileHeader(const HeaderTemplates& templates, std::string_view t
   return bytes;
 }
 
-io::Copied writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
-                          std::string_view typeName, const ImageHeader& header,
-                          const io::File& archive, std::uint64_t dataOffset) {
+util::Status writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
+                            std::string_view typeName, const ImageHeader& header,
+                            const io::File& archive, std::uint64_t dataOffset) {
   const std::string bytes = imageFileHeader(templates, typeName, header);
-  if (bytes.empty()) return io::Copied::kWriteFailed;
   return io::writeHeaderAndRange(imageFile, 0, bytes, archive, dataOffset, header.dataSize);
 }
 
@@ -39,11 +38,10 @@ std::uint64_t ImageFileFields::dataOffset() const {
   return fourCC == kFourCCDx10 ? kDx10DataOffset : kDataOffset;
 }
 
-ImageFileFields readImageFileFields(const io::File& imageFile) {
-  char header[kDx10DataOffset] = {};
-  imageFile.read(0, header, sizeof header);
+util::Status readImageFileFields(const io::File& imageFile, ImageFileFields& fields) {
+  char header[kDx10DataOffset];
+  if (util::Status read = imageFile.read(0, header, sizeof header); !read.ok()) return read;
   const auto field = [&header](std::uint64_t offset) { return decodeU32(header + offset); };
-  ImageFileFields fields;
   fields.headerFlags = field(kFlagsOffset);
   fields.height = field(kHeightOffset);
   fields.width = field(kWidthOffset);
@@ -59,7 +57,7 @@ ImageFileFields readImageFileFields(const io::File& imageFile) {
   fields.resourceDimension = field(kResourceDimensionOffset);
   fields.miscFlag = field(kMiscFlagOffset);
   fields.arraySize = field(kArraySizeOffset);
-  return fields;
+  return {};
 }
 
 namespace {
@@ -154,34 +152,51 @@ std::optional<std::uint32_t> imageDataSize(const ImageFileFields& fields, std::u
   return static_cast<std::uint32_t>(units * bytesPerUnit);
 }
 
-Inspection inspectImageFile(const io::File& imageFile) {
-  const ImageFileFields fields = readImageFileFields(imageFile);
-  // A failed read is no format of its own: the fields read as zeros.
-  if (imageFile.readFailed()) return {std::nullopt, Refusal::kUnknownFormat, true};
-  if (fields.fourCC == kFourCCDx10 && imageFile.size() < fields.dataOffset()) {
-    return {std::nullopt, Refusal::kCutShort};
-  }
-  const std::optional<std::uint32_t> typeCode = classifyImageFile(fields);
-  if (!typeCode) return {std::nullopt, Refusal::kUnknownFormat};
-  const std::optional<std::uint32_t> dataSize = imageDataSize(fields, *typeCode);
-  if (!dataSize) return {std::nullopt, Refusal::kTooLarge};
-  // A file cut short (a crashed editor, a full disk) would come back padded
-  // with zeros: a damaged texture.
-  if (imageFile.size() < fields.dataOffset() + *dataSize) return {std::nullopt, Refusal::kCutShort};
-  return {StoredImage{*typeCode, fields.width, fields.height, *dataSize, fields.dataOffset()}};
+namespace {
+
+util::Status cutShort() {
+  return util::Status::refused("The file ends before its image data do. Please save it again");
 }
 
-io::Compared storesImage(const io::File& imageFile, const ImageHeader& header,
-                         const io::File& archive, std::uint64_t dataOffset) {
-  const Inspection inspected = inspectImageFile(imageFile);
-  if (inspected.readFailed) return io::Compared::kFirstUnread;
-  if (!inspected.image) return io::Compared::kDifferent;
-  const StoredImage& stored = *inspected.image;
+// The checks, in order; the refusals do not name the file yet.
+util::Status inspect(const io::File& imageFile, StoredImage& image) {
+  ImageFileFields fields;
+  if (util::Status read = readImageFileFields(imageFile, fields); !read.ok()) return read;
+  if (fields.fourCC == kFourCCDx10 && imageFile.size() < fields.dataOffset()) return cutShort();
+  const std::optional<std::uint32_t> typeCode = classifyImageFile(fields);
+  if (!typeCode) {
+    return util::Status::refused(
+        "Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or 8.8.8.8 ARGB");
+  }
+  const std::optional<std::uint32_t> dataSize = imageDataSize(fields, *typeCode);
+  if (!dataSize) {
+    return util::Status::refused("The image is too large for an archive. Please save it smaller");
+  }
+  // A file cut short (a crashed editor, a full disk) would come back padded
+  // with zeros: a damaged texture.
+  if (imageFile.size() < fields.dataOffset() + *dataSize) return cutShort();
+  image = {*typeCode, fields.width, fields.height, *dataSize, fields.dataOffset()};
+  return {};
+}
+
+}  // namespace
+
+util::Status inspectImageFile(const io::File& imageFile, StoredImage& image) {
+  return inspect(imageFile, image).about(imageFile.name());
+}
+
+util::Status storesImage(const io::File& imageFile, const ImageHeader& header,
+                         const io::File& archive, std::uint64_t dataOffset, bool& stores) {
+  stores = false;
+  StoredImage stored;
+  util::Status inspected = inspectImageFile(imageFile, stored);
+  if (inspected.code() == util::Status::Code::kRefused) return {};
+  if (!inspected.ok()) return inspected;
   if (stored.typeCode != header.typeCode || stored.width != header.width ||
       stored.height != header.height || stored.dataSize != header.dataSize) {
-    return io::Compared::kDifferent;
+    return {};
   }
-  return io::sameBytes(imageFile, stored.dataOffset, archive, dataOffset, header.dataSize);
+  return io::sameBytes(imageFile, stored.dataOffset, archive, dataOffset, header.dataSize, stores);
 }
 
 }  // namespace formats::dds

@@ -17,8 +17,8 @@
 // width before height.
 //
 // Whether the rebuild can store an image file is decided in one place,
-// inspectImageFile(), which checks in this order and gives the first reason
-// that holds:
+// inspectImageFile(), which checks in this order and refuses the file for
+// the first reason that holds:
 //
 //   1. the FourCC is "DX10" and the file ends inside the DX10 header:
 //      cut short (its format cannot be told);
@@ -43,8 +43,8 @@
 #include <string_view>
 
 #include "formats/archive.h"
-#include "io/copy.h"
 #include "io/file.h"
+#include "util/status.h"
 
 namespace formats::dds {
 
@@ -134,9 +134,8 @@ std::string imageFileHeader(const HeaderTemplates& templates, std::string_view t
 
 // Writes a whole image file for an image of known type: its header, then the
 // image's dataSize data bytes from `archive` at `dataOffset` (zeros where the
-// archive ends first); for a type name that is not known, nothing
-// (kWriteFailed).
-io::Copied writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
+// archive ends first). The type name must be known.
+util::Status writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
                           std::string_view typeName, const ImageHeader& header,
                           const io::File& archive, std::uint64_t dataOffset);
 
@@ -163,7 +162,7 @@ struct ImageFileFields {
   std::uint64_t dataOffset() const;
 };
 
-ImageFileFields readImageFileFields(const io::File& imageFile);
+util::Status readImageFileFields(const io::File& imageFile, ImageFileFields& fields);
 
 // The archive typeCode an image file's pixel format gives: the FourCC decides
 // for DXT1, DXT3 and DXT5, else the pixel format flags compared as a whole
@@ -179,9 +178,6 @@ ImageFileFields readImageFileFields(const io::File& imageFile);
 // too; a zero field means "not given" and refuses nothing.
 std::optional<std::uint32_t> classifyImageFile(const ImageFileFields& fields);
 
-// Why an image file cannot go into an archive.
-enum class Refusal { kUnknownFormat, kCutShort, kTooLarge };
-
 // What the rebuild stores of an image file: the header fields the file
 // gives, and where its data begin.
 struct StoredImage {
@@ -192,23 +188,19 @@ struct StoredImage {
   std::uint64_t dataOffset = 0;
 };
 
-struct Inspection {
-  std::optional<StoredImage> image;           // when the file can be stored
-  Refusal refusal = Refusal::kUnknownFormat;  // why not, when it cannot
-  bool readFailed = false;                    // the system failed a read of it
-};
+// Looks at an image file in the order above: `image` when it can be
+// stored; a failure kRefused, with the reason for the modder, when it
+// cannot, or a failed read of it.
+util::Status inspectImageFile(const io::File& imageFile, StoredImage& image);
 
-// Looks at an image file in the order above.
-Inspection inspectImageFile(const io::File& imageFile);
-
-// True when the rebuild would store from `imageFile` exactly the image of
-// `header` whose data are the header's dataSize bytes of `archive` at
-// `dataOffset`: the same typeCode, width, height, dataSize and data bytes,
-// whatever else the file holds (another tool's header, a tail after the
-// data). Compared a piece at a time, first the image file, second the
-// archive.
-io::Compared storesImage(const io::File& imageFile, const ImageHeader& header,
-                         const io::File& archive, std::uint64_t dataOffset);
+// `stores` true when the rebuild would store from `imageFile` exactly the
+// image of `header` whose data are the header's dataSize bytes of `archive`
+// at `dataOffset`: the same typeCode, width, height, dataSize and data
+// bytes, whatever else the file holds (another tool's header, a tail after
+// the data). Compared a piece at a time; a failure is a failed read of
+// either file.
+util::Status storesImage(const io::File& imageFile, const ImageHeader& header,
+                         const io::File& archive, std::uint64_t dataOffset, bool& stores);
 
 // How many data bytes the image holds. That is the linear size when the
 // header flags say the field holds one; otherwise (a row pitch, or nothing

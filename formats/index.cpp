@@ -1,11 +1,13 @@
 #include "formats/index.h"
 
+#include <utility>
+
 #include "formats/coding.h"
 
 namespace formats {
 
 void IndexWriter::writeSectionCount(std::uint32_t count) {
-  if (!writeU32(index_, 0, count)) failed_ = true;
+  if (index_ != nullptr) keepFirstFailure(writeU32(*index_, 0, count));
 }
 
 void IndexWriter::writeImageCount(std::uint32_t count) {
@@ -21,46 +23,59 @@ void IndexWriter::writeHeader(const ImageHeader& header) {
 }
 
 void IndexWriter::append(const char* bytes, std::size_t size) {
+  if (index_ == nullptr) return;
   pending_.append(bytes, size);
   if (pending_.size() >= kFlushAt) flush();
 }
 
 void IndexWriter::flush() {
   if (pending_.empty()) return;
-  if (!index_.write(position_, pending_.data(), pending_.size())) failed_ = true;
+  keepFirstFailure(index_->write(position_, pending_.data(), pending_.size()));
   position_ += pending_.size();
   pending_.clear();
 }
 
-Step IndexReader::readSectionCount(std::uint32_t& count) {
-  if (!limit_.admit(0)) return Step::kStopped;
-  count = readU32(index_, 0);
-  if (failed()) return Step::kFailed;
-  if (!limit_.admitWhole(0, 4)) return Step::kStopped;
-  return limit_.admitCount(count, position_, 4) ? Step::kGoOn : Step::kLast;
+util::Status IndexWriter::finish() {
+  flush();
+  return failure_;
 }
 
-Step IndexReader::readImageCount(std::uint32_t& count) {
-  if (!limit_.admit(position_)) return Step::kStopped;
+void IndexWriter::keepFirstFailure(util::Status status) {
+  if (failure_.ok()) failure_ = std::move(status);
+}
+
+util::Status IndexReader::readSectionCount(std::uint32_t& count, Step& step) {
+  step = Step::kStopped;
+  if (!limit_.admit(0)) return {};
+  if (util::Status read = readU32(index_, 0, count); !read.ok()) return read;
+  if (!limit_.admitWhole(0, 4)) return {};
+  step = limit_.admitCount(count, position_, 4) ? Step::kGoOn : Step::kLast;
+  return {};
+}
+
+util::Status IndexReader::readImageCount(std::uint32_t& count, Step& step) {
+  step = Step::kStopped;
+  if (!limit_.admit(position_)) return {};
   place_.nextSection();
-  count = readU32(index_, position_);
-  if (failed()) return Step::kFailed;
-  if (!limit_.admitWhole(position_, 4)) return Step::kStopped;
+  if (util::Status read = readU32(index_, position_, count); !read.ok()) return read;
+  if (!limit_.admitWhole(position_, 4)) return {};
   position_ += 4;
-  return limit_.admitCount(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
+  step = limit_.admitCount(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
+  return {};
 }
 
-Step IndexReader::readImage(ImageHeader& header) {
-  if (!limit_.admit(position_)) return Step::kStopped;
+util::Status IndexReader::readImage(ImageHeader& header, Step& step) {
+  step = Step::kStopped;
+  if (!limit_.admit(position_)) return {};
   place_.nextImage();
-  header = readImageHeader(index_, position_);
-  if (failed()) return Step::kFailed;
+  if (util::Status read = readImageHeader(index_, position_, header); !read.ok()) return read;
   if (!limit_.admitWhole(position_, kImageHeaderSize)) {
     place_.cutHere();
-    return Step::kStopped;
+    return {};
   }
   position_ += kImageHeaderSize;
-  return Step::kGoOn;
+  step = Step::kGoOn;
+  return {};
 }
 
 }  // namespace formats

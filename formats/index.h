@@ -20,10 +20,12 @@ namespace formats {
 
 // Writes an index front to back as the archive is walked. Counts and headers
 // gather in a buffer that goes to the file when it fills, on flush() and at
-// the latest when the writer ends.
+// the latest when the writer ends. The first failed write is kept for
+// finish() to give; the walk goes on meanwhile, as the images are written
+// all the same. With no file, everything is dropped.
 class IndexWriter {
  public:
-  explicit IndexWriter(io::File& index) : index_(index) {}
+  explicit IndexWriter(io::File* index) : index_(index) {}
   IndexWriter(const IndexWriter&) = delete;
   IndexWriter& operator=(const IndexWriter&) = delete;
   ~IndexWriter() { flush(); }
@@ -32,19 +34,19 @@ class IndexWriter {
   void writeImageCount(std::uint32_t count);
   void writeHeader(const ImageHeader& header);
   void flush();
-
-  // True once any write that reached the file has failed.
-  bool failed() const { return failed_; }
+  // Flushes, and gives the first failed write, if any.
+  util::Status finish();
 
  private:
   static constexpr std::size_t kFlushAt = 64 << 10;
 
   void append(const char* bytes, std::size_t size);
+  void keepFirstFailure(util::Status status);
 
-  io::File& index_;
+  io::File* index_;
   std::string pending_;
   std::uint64_t position_ = 4;  // where pending_ goes
-  bool failed_ = false;
+  util::Status failure_;
 };
 
 // Reads an index front to back; bytes past its end read as zeros, within the
@@ -54,13 +56,11 @@ class IndexReader {
   explicit IndexReader(const io::File& index) : index_(index), limit_(index.size()) {}
 
   // Each reads the next record, as the archive walk does.
-  Step readSectionCount(std::uint32_t& count);
-  Step readImageCount(std::uint32_t& count);
-  Step readImage(ImageHeader& header);
+  util::Status readSectionCount(std::uint32_t& count, Step& step);
+  util::Status readImageCount(std::uint32_t& count, Step& step);
+  util::Status readImage(ImageHeader& header, Step& step);
 
-  // How the reading ended, once a read gave no record or the last one.
-  bool stopped() const { return limit_.stopped(); }
-  bool failed() const { return index_.readFailed(); }
+  // Where the reading stopped, once a read gave no record or the last one.
   WalkStop stop() const { return place_.stop(limit_.fileSize()); }
 
  private:

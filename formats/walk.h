@@ -5,51 +5,62 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "formats/archive.h"
+#include "util/status.h"
 
 namespace formats {
 
-enum class WalkEnd {
-  kEnd,         // every count and image read
-  kStopped,     // the file ended before its counts or inside a record
-  kReadFailed,  // the system failed a read of the file walked
-  kRunEnded,    // the run ended it: a callback gave false
-};
-
 // `Reader` is ArchiveWalk or IndexReader. `Run` gives:
-//   bool sectionCount(std::uint32_t count);
-//   bool imageCount(std::uint32_t section, std::uint32_t count, bool goesOn);
+//   util::Status sectionCount(std::uint32_t count);
+//   util::Status imageCount(std::uint32_t section, std::uint32_t count, bool goesOn);
 //   void beforeImage();  // between records, as the work goes
-//   bool image(std::uint32_t section, std::uint32_t image, const ImageHeader&);
-// each false to end the walk. A count the file cannot hold is handed to the
-// run before the walk stops after it (goesOn false for an image count).
+//   util::Status image(std::uint32_t section, std::uint32_t image, const ImageHeader&);
+// each a failure to end the walk with it. A count the file cannot hold is
+// handed to the run before the walk stops after it (goesOn false for an
+// image count).
+//
+// A failure is a failed read of the file walked, or the run's. Without one,
+// `stop` tells where the walk stopped, and nothing when it went to the end.
+namespace walk_steps {
+
+// The walk itself; `step` is the last read's.
 template <class Reader, class Run>
-WalkEnd walk(Reader& reader, Run& run) {
-  const auto ending = [](Step step) {
-    return step == Step::kFailed ? WalkEnd::kReadFailed : WalkEnd::kStopped;
-  };
+util::Status walkRecords(Reader& reader, Run& run, Step& step) {
   std::uint32_t sectionCount = 0;
-  Step step = reader.readSectionCount(sectionCount);
-  if (!gaveRecord(step)) return ending(step);
-  if (!run.sectionCount(sectionCount)) return WalkEnd::kRunEnded;
-  if (step == Step::kLast) return WalkEnd::kStopped;
+  util::Status status = reader.readSectionCount(sectionCount, step);
+  if (!status.ok() || step == Step::kStopped) return status;
+  status = run.sectionCount(sectionCount);
+  if (!status.ok() || step == Step::kLast) return status;
   for (std::uint64_t s = 1; s <= sectionCount; ++s) {
     const auto section = static_cast<std::uint32_t>(s);
     std::uint32_t imageCount = 0;
-    step = reader.readImageCount(imageCount);
-    if (!gaveRecord(step)) return ending(step);
-    if (!run.imageCount(section, imageCount, step == Step::kGoOn)) return WalkEnd::kRunEnded;
-    if (step == Step::kLast) return WalkEnd::kStopped;
+    status = reader.readImageCount(imageCount, step);
+    if (!status.ok() || step == Step::kStopped) return status;
+    status = run.imageCount(section, imageCount, step == Step::kGoOn);
+    if (!status.ok() || step == Step::kLast) return status;
     for (std::uint64_t i = 1; i <= imageCount; ++i) {
       run.beforeImage();
       ImageHeader header;
-      step = reader.readImage(header);
-      if (step != Step::kGoOn) return ending(step);
-      if (!run.image(section, static_cast<std::uint32_t>(i), header)) return WalkEnd::kRunEnded;
+      status = reader.readImage(header, step);
+      if (!status.ok() || step != Step::kGoOn) return status;
+      status = run.image(section, static_cast<std::uint32_t>(i), header);
+      if (!status.ok()) return status;
     }
   }
-  return WalkEnd::kEnd;
+  return status;
+}
+
+}  // namespace walk_steps
+
+template <class Reader, class Run>
+util::Status walk(Reader& reader, Run& run, std::optional<WalkStop>& stop) {
+  Step step = Step::kGoOn;
+  util::Status status = walk_steps::walkRecords(reader, run, step);
+  stop.reset();
+  if (status.ok() && step != Step::kGoOn) stop = reader.stop();
+  return status;
 }
 
 }  // namespace formats

@@ -6,6 +6,8 @@
 
 namespace io {
 
+using util::Status;
+
 namespace {
 
 constexpr std::uint64_t kCopyChunk = 1 << 20;
@@ -15,55 +17,57 @@ constexpr std::uint64_t kCopyWithinFrom = 64 << 10;
 
 }  // namespace
 
-Copied copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
+Status copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
                  std::uint64_t size) {
-  if (size == 0) return Copied::kAll;
+  if (size == 0) return {};
   const std::uint64_t fromSize = from.size();
   const std::uint64_t available = fromOffset < fromSize ? std::min(size, fromSize - fromOffset) : 0;
   std::uint64_t done =
       available >= kCopyWithinFrom ? to.copyFrom(from, fromOffset, toOffset, available) : 0;
-  if (done == size) return Copied::kAll;
+  if (done == size) return {};
   // Held only when the system did not copy everything there is.
   std::vector<char> chunk(done < available ? static_cast<std::size_t>(std::min(size, kCopyChunk))
                                            : 0);
   while (done < available) {
     const std::size_t n =
         static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), available - done));
-    from.read(fromOffset + done, chunk.data(), n);
-    if (from.readFailed()) return Copied::kReadFailed;
-    if (!to.write(toOffset + done, chunk.data(), n)) return Copied::kWriteFailed;
+    if (Status read = from.read(fromOffset + done, chunk.data(), n); !read.ok()) return read;
+    if (Status written = to.write(toOffset + done, chunk.data(), n); !written.ok()) return written;
     done += n;
   }
-  if (available == size) return Copied::kAll;
-  return to.writeZeros(toOffset + available, toOffset + size) ? Copied::kAll : Copied::kWriteFailed;
+  if (available == size) return {};
+  return to.writeZeros(toOffset + available, toOffset + size);
 }
 
-Compared sameBytes(const File& a, std::uint64_t aOffset, const File& b, std::uint64_t bOffset,
-                   std::uint64_t size) {
+Status sameBytes(const File& a, std::uint64_t aOffset, const File& b, std::uint64_t bOffset,
+                 std::uint64_t size, bool& same) {
   const auto piece = static_cast<std::size_t>(std::min(kCopyChunk, (size + 1) / 2));
   std::vector<char> fromA(piece), fromB(piece);
+  same = false;
   for (std::uint64_t done = 0; done < size;) {
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(piece, size - done));
-    a.read(aOffset + done, fromA.data(), n);
-    if (a.readFailed()) return Compared::kFirstUnread;
-    b.read(bOffset + done, fromB.data(), n);
-    if (b.readFailed()) return Compared::kSecondUnread;
-    if (!std::equal(fromA.begin(), fromA.begin() + n, fromB.begin())) return Compared::kDifferent;
+    if (Status read = a.read(aOffset + done, fromA.data(), n); !read.ok()) return read;
+    if (Status read = b.read(bOffset + done, fromB.data(), n); !read.ok()) return read;
+    if (!std::equal(fromA.begin(), fromA.begin() + n, fromB.begin())) return {};
     done += n;
   }
-  return Compared::kSame;
+  same = true;
+  return {};
 }
 
-Copied writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string_view header,
+Status writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string_view header,
                            const File& from, std::uint64_t fromOffset, std::uint64_t size) {
   if (size < kCopyWithinFrom && fromOffset + size <= from.size()) {
     std::string bytes(header);
     bytes.resize(header.size() + size);
-    from.read(fromOffset, bytes.data() + header.size(), size);
-    if (from.readFailed()) return Copied::kReadFailed;
-    return to.write(toOffset, bytes.data(), bytes.size()) ? Copied::kAll : Copied::kWriteFailed;
+    if (Status read = from.read(fromOffset, bytes.data() + header.size(), size); !read.ok()) {
+      return read;
+    }
+    return to.write(toOffset, bytes.data(), bytes.size());
   }
-  if (!to.write(toOffset, header.data(), header.size())) return Copied::kWriteFailed;
+  if (Status written = to.write(toOffset, header.data(), header.size()); !written.ok()) {
+    return written;
+  }
   return copyRange(from, fromOffset, to, toOffset + header.size(), size);
 }
 

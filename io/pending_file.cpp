@@ -6,47 +6,69 @@
 
 namespace io {
 
-PendingFile::PendingFile(std::string finalPath, std::string_view temporaryNameStart, Where where)
-    : finalPath_(std::move(finalPath)), inPlace_(where == Where::kInPlace) {
-  if (inPlace_) {
-    file_ = File::adopt(platform::createNewFile(finalPath_));
-    if (file_.isOpen()) writtenPath_ = finalPath_;
-  } else {
-    file_ = File::adopt(platform::createUniqueFile(finalPath_, temporaryNameStart, writtenPath_));
-  }
-}
+using util::Status;
+
+PendingFile::PendingFile(std::string finalPath, std::string_view shownName,
+                         std::string_view temporaryNameStart, Where where)
+    : finalPath_(std::move(finalPath)),
+      shownName_(shownName),
+      temporaryNameStart_(temporaryNameStart),
+      inPlace_(where == Where::kInPlace) {}
 
 PendingFile::~PendingFile() {
   discard();
 }
 
-bool PendingFile::commit(const std::string& keepOlderAs) {
-  if (!file_.isOpen()) return false;
+Status PendingFile::create() {
+  platform::OpenedFile opened;
+  std::string path = finalPath_;
+  Status created = inPlace_ ? platform::createNewFile(finalPath_, opened)
+                            : platform::createUniqueFile(finalPath_, temporaryNameStart_, path,
+                                                         opened);
+  if (!created.ok()) return std::move(created).about(shownName_);
+  writtenPath_ = std::move(path);
+  file_ = File::adopt(opened, shownName_);
+  return {};
+}
+
+Status PendingFile::commit(const std::string& keepOlderAs) {
+  if (writtenPath_.empty()) return Status::unwritable("The file was not made").about(shownName_);
   // Made in place and written whole, only a write lost on closing can spoil
   // the file now.
   if (inPlace_) platform::noLongerRemoveIfInterrupted(writtenPath_);
-  if (!file_.close() || (!inPlace_ && !putInPlace(keepOlderAs))) {
+  Status done = file_.close();
+  if (done.ok() && !inPlace_) done = putInPlace(keepOlderAs);
+  if (!done.ok()) {
     discard();
-    return false;
+    return done;
   }
   if (!inPlace_) platform::noLongerRemoveIfInterrupted(writtenPath_);
   writtenPath_.clear();
-  return true;
+  return {};
 }
 
 // A file its owner made read-only was meant to stay: Windows refuses to
 // replace one, and not every system does (rename() replaces it, and so does
-// Wine's MoveFileEx).
-bool PendingFile::putInPlace(const std::string& keepOlderAs) const {
-  if (platform::lookAtName(finalPath_) == platform::NameHolds::kReadOnlyFile) return false;
-  return keepOlderAs.empty() ? platform::replaceFile(writtenPath_, finalPath_)
-                             : platform::replaceFileKeeping(writtenPath_, finalPath_, keepOlderAs);
+// Wine's MoveFileEx). A folder is told as one, not as the system's refusal.
+Status PendingFile::putInPlace(const std::string& keepOlderAs) const {
+  platform::NameHolds holds = platform::NameHolds::kNothing;
+  Status status = platform::lookAtName(finalPath_, holds);
+  if (status.ok() && holds == platform::NameHolds::kReadOnlyFile) {
+    status = Status::unwritable(std::string(util::cause::kReadOnly));
+  } else if (status.ok() && holds == platform::NameHolds::kFolder) {
+    status = platform::refusalOf(holds, Status::Code::kUnwritable);
+  } else if (status.ok()) {
+    status = keepOlderAs.empty()
+                 ? platform::replaceFile(writtenPath_, finalPath_)
+                 : platform::replaceFileKeeping(writtenPath_, finalPath_, keepOlderAs);
+  }
+  return std::move(status).about(shownName_);
 }
 
 void PendingFile::discard() {
-  file_.close();
+  (void)file_.close();
   if (writtenPath_.empty()) return;
-  platform::removeFile(writtenPath_);
+  (void)platform::removeFile(writtenPath_);
   platform::noLongerRemoveIfInterrupted(writtenPath_);
   writtenPath_.clear();
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "io/file.h"
+#include "util/status.h"
 
 namespace io {
 
@@ -13,33 +14,37 @@ namespace io {
 // Where a file may stand under the name it is written under a temporary
 // name beside it and put in place by commit(), and until then whatever
 // stood there stays as it was; where nothing does, it is made under its own
-// name, which no other file then has, and commit() only closes it.
+// name, which no other file then has, and commit() only closes it. Its
+// failures name it `shownName`, whatever name it is written under.
 class PendingFile {
  public:
   enum class Where { kBeside, kInPlace };
 
   // A temporary name starts with `temporaryNameStart`, in the folder of
-  // `finalPath`. In place, the file is not open when anything has its name.
-  PendingFile(std::string finalPath, std::string_view temporaryNameStart,
-              Where where = Where::kBeside);
+  // `finalPath`.
+  PendingFile(std::string finalPath, std::string_view shownName,
+              std::string_view temporaryNameStart, Where where = Where::kBeside);
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
   ~PendingFile();
 
-  bool isOpen() const { return file_.isOpen(); }
+  // Makes the file; in place, it fails when anything has its name.
+  util::Status create();
   File& file() { return file_; }
 
   // Closes the file and puts it in place, moving what stood under its name
-  // to `keepOlderAs` first when that is given (replaceFileKeeping); false
-  // (and the file removed, everything else where it was) when that fails,
-  // and when a read-only file stands under the name, which stays.
-  bool commit(const std::string& keepOlderAs = "");
+  // to `keepOlderAs` first when that is given (replaceFileKeeping). A
+  // failure removes the file and leaves everything else where it was; so
+  // does a read-only file or a folder under the name, which stays.
+  util::Status commit(const std::string& keepOlderAs = "");
 
  private:
-  bool putInPlace(const std::string& keepOlderAs) const;
+  util::Status putInPlace(const std::string& keepOlderAs) const;
   void discard();
 
   std::string finalPath_;
+  std::string shownName_;
+  std::string temporaryNameStart_;
   std::string writtenPath_;  // empty once committed or removed
   bool inPlace_;
   File file_;

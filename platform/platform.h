@@ -12,9 +12,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "util/status.h"
 
 namespace platform {
 
@@ -25,54 +26,90 @@ inline constexpr FileHandle kNoFile = -1;
 struct OpenedFile {
   FileHandle handle = kNoFile;
   bool writable = false;
-  // The file's length when it was opened; nothing when the system could not
-  // tell it, which makes the file unreadable.
-  std::optional<std::uint64_t> size = 0;
+  std::uint64_t size = 0;  // the file's length when it was opened
 };
 
+// Every call here that can fail gives a util::Status whose cause is the
+// system's own words for the failure, or one of util::cause's where the
+// call refuses by the rules below; the file is not named yet.
+
+// What stands under a name, the name itself looked at, not what a link
+// there leads to.
+enum class NameHolds {
+  kNothing,
+  kFile,
+  kReadOnlyFile,  // one its owner may not write (owner-write bit clear; read-only attribute)
+  kFolder,
+  kLink,   // a symbolic link, a junction, any name that stands for another
+  kOther,  // a device, a FIFO, a socket
+};
+// A failure (kUnwritable) when the name cannot be looked at.
+util::Status lookAtName(const std::string& path, NameHolds& holds);
+
+// Why a run does not take what stands under a name for a file: nothing for
+// nothing, a file or a read-only file (which are the caller's to judge),
+// else the status `code` with the cause for what stands there.
+inline util::Status refusalOf(NameHolds holds, util::Status::Code code) {
+  switch (holds) {
+    case NameHolds::kFolder:
+      return util::Status::failure(code, std::string(util::cause::kFolder));
+    case NameHolds::kLink:
+      return util::Status::failure(code, std::string(util::cause::kLink));
+    case NameHolds::kOther:
+      return util::Status::failure(code, std::string(util::cause::kNotAFile));
+    case NameHolds::kNothing:
+    case NameHolds::kFile:
+    case NameHolds::kReadOnlyFile:
+      break;
+  }
+  return {};
+}
+
 // Both opens take regular files only: anything else (a directory, a pipe, a
-// device) counts as not opened, so that a dropped folder or /dev/zero cannot
-// hang or flood a run. Where the system can tell from the name, a device is
-// not even opened, as opening a serial port resets what hangs on it and
+// device) is refused, so that a dropped folder or /dev/zero cannot hang or
+// flood a run. Where the system can tell from the name, a device is not
+// even opened, as opening a serial port resets what hangs on it and
 // opening a tape rewinds it.
 
 // Opens `path` for a file the run writes: for reading and writing as raw
 // bytes, created empty when missing, never truncated; for reading only when
 // it can be neither updated nor created. Never through a link: a link under
-// the name (symbolic link, junction), whatever it leads to, counts as not
-// opened, so that a planted link cannot send the run's bytes to a file
-// elsewhere. The test for a link is part of the open itself, leaving no
-// moment in which the name could be swapped for one.
-OpenedFile openOutputFile(const std::string& path);
+// the name (symbolic link, junction), whatever it leads to, is refused, so
+// that a planted link cannot send the run's bytes to a file elsewhere. The
+// test for a link is part of the open itself, leaving no moment in which
+// the name could be swapped for one.
+util::Status openOutputFile(const std::string& path, OpenedFile& opened);
 
 // Opens `path` for reading, for a file the run reads, when it names a
 // regular file that can be read (through a link that leads to one), and
-// never creates one: nothing is open when there is no such file. It is the
-// existence test and the open in one step, so that no other process can slip
-// a different file in between.
-OpenedFile openInputFile(const std::string& path);
+// never creates one. kMissing only when nothing has the name (a link to
+// nothing counts as nothing); anything that has it but cannot be opened for
+// reading is kUnreadable. It is the existence test and the open in one
+// step, so that no other process can slip a different file in between.
+util::Status openInputFile(const std::string& path, OpenedFile& opened);
 
-// Reads up to `size` bytes at `offset`; returns how many were read, fewer
-// only at the end of the file, and nothing when the system reports an error
-// (a disk or a share that fails, a region another program has locked).
-std::optional<std::size_t> readAt(FileHandle file, std::uint64_t offset, char* buffer,
-                                  std::size_t size);
+// Reads up to `size` bytes at `offset` into `buffer`; `got` tells how many
+// were read, fewer only at the end of the file. A failure (kUnreadable) is
+// an error the system reports (a disk or a share that fails, a region
+// another program has locked).
+util::Status readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size,
+                    std::size_t& got);
 
-// Writes all `size` bytes at `offset`; false when any of them was not written.
-bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size);
+// Writes all `size` bytes at `offset` (kUnwritable when any is not written).
+util::Status writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size);
 
-// The file's current length in bytes; nothing when the system cannot tell.
-std::optional<std::uint64_t> fileSize(FileHandle file);
+// The file's current length in bytes.
+util::Status fileSize(FileHandle file, std::uint64_t& size);
 
 // Copies up to `size` bytes from one file to the other inside the system,
 // without passing them through the process; returns how many were copied,
 // fewer when `from` ends first or the system cannot copy this way (the
-// caller then goes on by reading and writing).
+// caller then goes on by reading and writing, and meets any failure there).
 std::uint64_t copyBetweenFiles(FileHandle from, std::uint64_t fromOffset, FileHandle to,
                                std::uint64_t toOffset, std::uint64_t size);
 
-// False when the system reports that written bytes were lost after all.
-bool closeFile(FileHandle file);
+// kUnwritable when the system reports that written bytes were lost after all.
+util::Status closeFile(FileHandle file);
 
 // Lets the ranges of the file that are never written stay holes that take
 // no disk; call it before writing past the end leaves one.
@@ -87,48 +124,38 @@ inline std::string temporaryName(std::string_view nameStart, unsigned long proce
          ".tmp";
 }
 
-// What stands under a name, the name itself looked at, not what a link
-// there leads to.
-enum class NameHolds {
-  kNothing,
-  kFile,
-  kReadOnlyFile,  // one its owner may not write (owner-write bit clear; read-only attribute)
-  kOther,         // a folder, a link of any kind, a device, or a name that cannot be looked at
-};
-NameHolds lookAtName(const std::string& path);
-
-// Creates `path` as a new, empty file for reading and writing, failing when
-// anything at all has that name. Until noLongerRemoveIfInterrupted(path) the
-// file is removed if the process is interrupted; no interruption can fall
-// between its creation and that.
-OpenedFile createNewFile(const std::string& path);
+// Creates `path` as a new, empty file for reading and writing, failing
+// (kUnwritable) when anything at all has that name. Until
+// noLongerRemoveIfInterrupted(path) the file is removed if the process is
+// interrupted; no interruption can fall between its creation and that.
+util::Status createNewFile(const std::string& path, OpenedFile& opened);
 
 // createNewFile() in the folder of `besidePath`, under a temporaryName()
 // that starts with `nameStart`; its name goes to `createdPath`.
-OpenedFile createUniqueFile(const std::string& besidePath, std::string_view nameStart,
-                            std::string& createdPath);
+util::Status createUniqueFile(const std::string& besidePath, std::string_view nameStart,
+                              std::string& createdPath, OpenedFile& opened);
 
 // Puts `from` in place of `to` in one step, replacing any file there.
-bool replaceFile(const std::string& from, const std::string& to);
+util::Status replaceFile(const std::string& from, const std::string& to);
 
 // As replaceFile(), but what stood under `to` is first moved to `keptAs`, a
 // name nothing may hold yet, and moved back when `from` cannot be put in
-// place; no interruption falls between the moves. False, and both files
-// where they were, when a move fails.
-bool replaceFileKeeping(const std::string& from, const std::string& to, const std::string& keptAs);
+// place; no interruption falls between the moves. A failure leaves both
+// files where they were.
+util::Status replaceFileKeeping(const std::string& from, const std::string& to,
+                                const std::string& keptAs);
 
 // Where the name of the file `path` names begins, after its folder as the
 // system reads it: after the last "/" (on Windows also "\\", or a drive
 // such as "C:").
 std::size_t nameStart(std::string_view path);
 
-enum class FolderMade { kMade, kTaken, kFailed };
-// Makes the folder `path`: kTaken when anything at all has that name.
-FolderMade makeFolder(const std::string& path);
+// Makes the folder `path`: `made` false when anything at all has that name.
+util::Status makeFolder(const std::string& path, bool& made);
 // Removes the folder `path` if it is empty.
-bool removeFolder(const std::string& path);
+util::Status removeFolder(const std::string& path);
 
-bool removeFile(const std::string& path);
+util::Status removeFile(const std::string& path);
 
 // Names a file to remove if the process is interrupted (Ctrl-C, a terminal
 // closed, a kill); a few can be named at once.

@@ -15,6 +15,7 @@
 
 namespace platform {
 
+using util::Status;
 using windows::filePath;
 
 namespace {
@@ -28,64 +29,77 @@ HANDLE fromHandle(FileHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
-// Devices (CON, NUL, COM1, pipes) are no files to walk: only disk files count.
-HANDLE keepIfDiskFile(HANDLE handle) {
-  if (handle == INVALID_HANDLE_VALUE) return handle;
-  if (::GetFileType(handle) != FILE_TYPE_DISK) {
-    ::CloseHandle(handle);
-    return INVALID_HANDLE_VALUE;
-  }
-  return handle;
+// The system's words for the failure GetLastError() tells of.
+Status failed(Status::Code code, DWORD error = ::GetLastError()) {
+  return Status::failure(code, windows::systemMessage(error));
+}
+
+bool isMissing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_INVALID_NAME || error == ERROR_DIRECTORY;
 }
 
 // A name in the device namespace is refused before it is opened, as
 // opening a serial port raises its control lines (resetting a board on it)
-// and opening a tape rewinds it; what was opened is checked again.
-HANDLE openWith(const std::string& path, DWORD access, DWORD disposition,
-                DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+// and opening a tape rewinds it; what was opened is checked again, as only
+// disk files count (not CON, NUL, COM1 or a pipe). A file to read that
+// nothing has the name of is missing.
+Status openWith(const std::string& path, DWORD access, DWORD disposition, DWORD flags,
+                Status::Code code, HANDLE& handle) {
+  handle = INVALID_HANDLE_VALUE;
   const std::wstring name = filePath(path);
-  if (windows::namesDevice(name)) return INVALID_HANDLE_VALUE;
-  return keepIfDiskFile(
-      ::CreateFileW(name.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr));
+  if (windows::namesDevice(name)) return refusalOf(NameHolds::kOther, code);
+  const HANDLE opened =
+      ::CreateFileW(name.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    const bool missing = code == Status::Code::kUnreadable && isMissing(error);
+    return failed(missing ? Status::Code::kMissing : code, error);
+  }
+  if (::GetFileType(opened) != FILE_TYPE_DISK) {
+    ::CloseHandle(opened);
+    return refusalOf(NameHolds::kOther, code);
+  }
+  handle = opened;
+  return {};
 }
-
-enum class Found { kFile, kLink, kOtherReparsePoint, kNothing };
 
 // A symbolic link or a junction is a name that stands for another. Other
 // reparse points (files kept in the cloud, deduplicated files) are files in
 // their own right.
-Found whatIsOpen(HANDLE handle) {
+bool isLink(HANDLE handle) {
   FILE_ATTRIBUTE_TAG_INFO info{};
-  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info) ||
-      !(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    return Found::kFile;
-  }
-  return IsReparseTagNameSurrogate(info.ReparseTag) ? Found::kLink : Found::kOtherReparsePoint;
+  return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info) &&
+         (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         IsReparseTagNameSurrogate(info.ReparseTag);
 }
 
-// Opens the name itself, not what a link there leads to; a link is closed
-// again at once and only reported in `found`.
-HANDLE openNotThroughLink(const std::string& path, DWORD access, DWORD disposition, Found& found) {
-  const HANDLE handle =
-      openWith(path, access, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
-  if (handle == INVALID_HANDLE_VALUE) {
-    found = Found::kNothing;
-    return handle;
+// Opens the name itself, not what a link there leads to; a link is refused.
+Status openNotThroughLink(const std::string& path, DWORD access, DWORD disposition,
+                          Status::Code code, HANDLE& handle) {
+  HANDLE opened = INVALID_HANDLE_VALUE;
+  Status status = openWith(path, access, disposition,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, code, opened);
+  if (!status.ok()) return status;
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  const bool reparsePoint =
+      ::GetFileInformationByHandleEx(opened, FileAttributeTagInfo, &info, sizeof info) &&
+      (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  if (!reparsePoint) {
+    handle = opened;
+    return {};
   }
-  found = whatIsOpen(handle);
-  if (found == Found::kFile) return handle;
-  if (found == Found::kLink) {
-    ::CloseHandle(handle);
-    return INVALID_HANDLE_VALUE;
+  if (isLink(opened)) {
+    ::CloseHandle(opened);
+    return refusalOf(NameHolds::kLink, code);
   }
   // Opened again as usual, so that it behaves as the file it is: from the
   // handle, not the name, which could meanwhile be another file's. One that
-  // cannot be (a cloud file that refuses writes) is as any file that cannot
-  // be opened so.
-  const HANDLE reopened = ::ReOpenFile(handle, access, kShareAll, 0);
-  ::CloseHandle(handle);
-  found = reopened == INVALID_HANDLE_VALUE ? Found::kNothing : Found::kFile;
-  return reopened;
+  // cannot be (a cloud file that cannot be fetched) fails as any open does.
+  handle = ::ReOpenFile(opened, access, kShareAll, 0);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(opened);
+  return handle == INVALID_HANDLE_VALUE ? failed(code, error) : Status();
 }
 
 OVERLAPPED at(std::uint64_t offset) {
@@ -97,68 +111,89 @@ OVERLAPPED at(std::uint64_t offset) {
 
 constexpr std::size_t kLargestIo = 1u << 30;
 
-OpenedFile opened(HANDLE handle, bool writable) {
-  if (handle == INVALID_HANDLE_VALUE) return {};
-  return {toHandle(handle), writable, fileSize(toHandle(handle))};
+Status opened(HANDLE handle, bool writable, Status::Code code, OpenedFile& file) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(handle, &size)) {
+    const Status failure = failed(code);
+    ::CloseHandle(handle);
+    return failure;
+  }
+  file = {toHandle(handle), writable, static_cast<std::uint64_t>(size.QuadPart)};
+  return {};
 }
 
 }  // namespace
 
 // Read and write, created when missing, else read only; never through a link.
-OpenedFile openOutputFile(const std::string& path) {
-  Found found = Found::kNothing;
-  HANDLE handle = openNotThroughLink(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, found);
-  if (found == Found::kFile) return opened(handle, true);
-  if (found == Found::kLink) return {};
-  return opened(openNotThroughLink(path, GENERIC_READ, OPEN_EXISTING, found), false);
+Status openOutputFile(const std::string& path, OpenedFile& file) {
+  constexpr auto kCode = Status::Code::kUnwritable;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  Status status = openNotThroughLink(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, kCode, handle);
+  if (status.ok()) return opened(handle, true, kCode, file);
+  if (::GetFileAttributesW(filePath(path).c_str()) == INVALID_FILE_ATTRIBUTES) return status;
+  if (!openNotThroughLink(path, GENERIC_READ, OPEN_EXISTING, kCode, handle).ok()) return status;
+  return opened(handle, false, kCode, file);
 }
 
-// For reading; through a link; a disk file or nothing.
-OpenedFile openInputFile(const std::string& path) {
-  return opened(openWith(path, GENERIC_READ, OPEN_EXISTING), false);
+// For reading; through a link; a disk file, or refused for what stands there.
+Status openInputFile(const std::string& path, OpenedFile& file) {
+  constexpr auto kCode = Status::Code::kUnreadable;
+  const DWORD attributes = ::GetFileAttributesW(filePath(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return refusalOf(NameHolds::kFolder, kCode);
+  }
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  Status status = openWith(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, kCode, handle);
+  if (!status.ok()) return status;
+  return opened(handle, false, kCode, file);
 }
 
 // A read with an offset at or past the end fails with ERROR_HANDLE_EOF: that
 // is the end; any other failure is an error.
-std::optional<std::size_t> readAt(FileHandle file, std::uint64_t offset, char* buffer,
-                                  std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    OVERLAPPED position = at(offset + done);
-    DWORD got = 0;
-    const DWORD want = static_cast<DWORD>(std::min(size - done, kLargestIo));
-    if (!::ReadFile(fromHandle(file), buffer + done, want, &got, &position)) {
-      if (::GetLastError() == ERROR_HANDLE_EOF) break;
-      return std::nullopt;
+Status readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size,
+              std::size_t& got) {
+  got = 0;
+  while (got < size) {
+    OVERLAPPED position = at(offset + got);
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min(size - got, kLargestIo));
+    if (!::ReadFile(fromHandle(file), buffer + got, want, &n, &position)) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_HANDLE_EOF) break;
+      return failed(Status::Code::kUnreadable, error);
     }
-    if (got == 0) break;
-    done += got;
+    if (n == 0) break;
+    got += n;
   }
-  return done;
+  return {};
 }
 
-bool writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) {
+Status writeAt(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
     OVERLAPPED position = at(offset + done);
     DWORD put = 0;
     const DWORD want = static_cast<DWORD>(std::min(size - done, kLargestIo));
-    if (!::WriteFile(fromHandle(file), data + done, want, &put, &position) || put == 0) {
-      return false;
+    if (!::WriteFile(fromHandle(file), data + done, want, &put, &position)) {
+      return failed(Status::Code::kUnwritable);
     }
+    // A write that puts nothing and tells no error: the disk is full.
+    if (put == 0) return failed(Status::Code::kUnwritable, ERROR_DISK_FULL);
     done += put;
   }
-  return true;
+  return {};
 }
 
-std::optional<std::uint64_t> fileSize(FileHandle file) {
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(fromHandle(file), &size)) return std::nullopt;
-  return static_cast<std::uint64_t>(size.QuadPart);
+Status fileSize(FileHandle file, std::uint64_t& size) {
+  LARGE_INTEGER length{};
+  if (!::GetFileSizeEx(fromHandle(file), &length)) return failed(Status::Code::kUnreadable);
+  size = static_cast<std::uint64_t>(length.QuadPart);
+  return {};
 }
 
-bool closeFile(FileHandle file) {
-  return ::CloseHandle(fromHandle(file)) != 0;
+Status closeFile(FileHandle file) {
+  if (::CloseHandle(fromHandle(file))) return {};
+  return failed(Status::Code::kUnwritable);
 }
 
 // NTFS allocates and zeroes a range left unwritten unless the file is
@@ -175,23 +210,37 @@ std::uint64_t copyBetweenFiles(FileHandle, std::uint64_t, FileHandle, std::uint6
   return 0;
 }
 
-NameHolds lookAtName(const std::string& path) {
+Status lookAtName(const std::string& path, NameHolds& holds) {
+  constexpr auto kCode = Status::Code::kUnwritable;
   const std::wstring name = filePath(path);
-  if (windows::namesDevice(name)) return NameHolds::kOther;
+  holds = NameHolds::kOther;
+  if (windows::namesDevice(name)) return {};
   const DWORD attributes = ::GetFileAttributesW(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NameHolds::kNothing
-                                                                          : NameHolds::kOther;
+    if (!isMissing(error)) return failed(kCode, error);
+    holds = NameHolds::kNothing;
+    return {};
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NameHolds::kOther;
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    Found found = Found::kNothing;
-    const HANDLE handle = openNotThroughLink(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING, found);
-    if (handle == INVALID_HANDLE_VALUE) return NameHolds::kOther;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    const Status status = openWith(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                   kCode, handle);
+    if (!status.ok()) return status;
+    const bool link = isLink(handle);
     ::CloseHandle(handle);
+    if (link) {
+      holds = NameHolds::kLink;
+      return {};
+    }
   }
-  return (attributes & FILE_ATTRIBUTE_READONLY) ? NameHolds::kReadOnlyFile : NameHolds::kFile;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    holds = NameHolds::kFolder;
+  } else {
+    holds = (attributes & FILE_ATTRIBUTE_READONLY) ? NameHolds::kReadOnlyFile : NameHolds::kFile;
+  }
+  return {};
 }
 
 namespace {
@@ -200,25 +249,32 @@ constexpr DWORD kReplacing = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
 }  // namespace
 
-bool replaceFile(const std::string& from, const std::string& to) {
-  return ::MoveFileExW(filePath(from).c_str(), filePath(to).c_str(), kReplacing) != 0;
+Status replaceFile(const std::string& from, const std::string& to) {
+  if (::MoveFileExW(filePath(from).c_str(), filePath(to).c_str(), kReplacing)) return {};
+  return failed(Status::Code::kUnwritable);
 }
 
 // A file another program holds open may refuse either move: then nothing
 // has moved.
-bool replaceFileKeeping(const std::string& from, const std::string& to, const std::string& keptAs) {
+Status replaceFileKeeping(const std::string& from, const std::string& to,
+                          const std::string& keptAs) {
   const std::wstring target = filePath(to);
   const std::wstring kept = filePath(keptAs);
   const windows::InterruptHeldOff held;
-  if (!::MoveFileExW(target.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
-  if (::MoveFileExW(filePath(from).c_str(), target.c_str(), kReplacing)) return true;
+  if (!::MoveFileExW(target.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    return failed(Status::Code::kUnwritable);
+  }
+  if (::MoveFileExW(filePath(from).c_str(), target.c_str(), kReplacing)) return {};
+  const Status failure = failed(Status::Code::kUnwritable);
   ::MoveFileExW(kept.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-  return false;
+  return failure;
 }
 
-FolderMade makeFolder(const std::string& path) {
-  if (::CreateDirectoryW(filePath(path).c_str(), nullptr)) return FolderMade::kMade;
-  return ::GetLastError() == ERROR_ALREADY_EXISTS ? FolderMade::kTaken : FolderMade::kFailed;
+Status makeFolder(const std::string& path, bool& made) {
+  made = ::CreateDirectoryW(filePath(path).c_str(), nullptr) != 0;
+  if (made) return {};
+  const DWORD error = ::GetLastError();
+  return error == ERROR_ALREADY_EXISTS ? Status() : failed(Status::Code::kUnwritable, error);
 }
 
 std::size_t nameStart(std::string_view path) {
@@ -227,38 +283,55 @@ std::size_t nameStart(std::string_view path) {
   return drive ? 2 : afterFolder;
 }
 
-bool removeFolder(const std::string& path) {
-  return ::RemoveDirectoryW(filePath(path).c_str()) != 0;
+Status removeFolder(const std::string& path) {
+  if (::RemoveDirectoryW(filePath(path).c_str())) return {};
+  return failed(Status::Code::kUnwritable);
 }
 
-bool removeFile(const std::string& path) {
-  return ::DeleteFileW(filePath(path).c_str()) != 0;
+Status removeFile(const std::string& path) {
+  if (::DeleteFileW(filePath(path).c_str())) return {};
+  return failed(Status::Code::kUnwritable);
 }
 
-OpenedFile createNewFile(const std::string& path) {
+namespace {
+
+// createNewFile(); the error of the failed open, or 0.
+DWORD createNew(const std::string& path, OpenedFile& file) {
   // Held off from before the file exists, so that no Ctrl-C falls between
   // its creation and its name handed to the cleanup.
   const windows::InterruptHeldOff held;
-  const HANDLE handle = openWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
-  if (handle == INVALID_HANDLE_VALUE) return {};
+  const std::wstring name = filePath(path);
+  if (windows::namesDevice(name)) return ERROR_ACCESS_DENIED;
+  const HANDLE handle =
+      ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return ::GetLastError();
   removeIfInterrupted(path);
-  return {toHandle(handle), true};
+  file = {toHandle(handle), true, 0};
+  return ERROR_SUCCESS;
 }
 
-OpenedFile createUniqueFile(const std::string& besidePath, std::string_view nameStart,
-                            std::string& createdPath) {
+}  // namespace
+
+Status createNewFile(const std::string& path, OpenedFile& file) {
+  const DWORD error = createNew(path, file);
+  return error == ERROR_SUCCESS ? Status() : failed(Status::Code::kUnwritable, error);
+}
+
+Status createUniqueFile(const std::string& besidePath, std::string_view nameStart,
+                        std::string& createdPath, OpenedFile& file) {
   const std::string folder = windows::folderOf(besidePath);
+  DWORD error = ERROR_SUCCESS;
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     const std::string path = folder + temporaryName(nameStart, ::GetCurrentProcessId(), attempt);
-    const OpenedFile created = createNewFile(path);
-    if (created.handle != kNoFile) {
+    error = createNew(path, file);
+    if (error == ERROR_SUCCESS) {
       createdPath = path;
-      return created;
+      return {};
     }
-    if (::GetLastError() != ERROR_FILE_EXISTS) break;
+    if (error != ERROR_FILE_EXISTS) break;
   }
-  return {};
+  return failed(Status::Code::kUnwritable, error);
 }
 
 }  // namespace platform

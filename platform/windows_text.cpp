@@ -1,5 +1,10 @@
 #include "platform/windows_text.h"
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
 #include "util/utf8.h"
 
 namespace platform::windows {
@@ -31,6 +36,20 @@ std::wstring toWide(std::string_view text) {
     }
   }
   return out;
+}
+
+std::string systemMessage(std::uint32_t error) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = length > 0 ? toUtf8(std::wstring_view(text, length)) : "";
+  if (text != nullptr) ::LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ')) {
+    message.pop_back();
+  }
+  return message.empty() ? "Windows error " + std::to_string(error) : message;
 }
 
 }  // namespace platform::windows

@@ -22,4 +22,8 @@ inline bool isLowSurrogate(std::uint32_t unit) {
 std::string toUtf8(std::wstring_view text);
 std::wstring toWide(std::string_view text);
 
+// The system's own words, in its language, for the error code `error`
+// (GetLastError()), without the line end Windows puts after them.
+std::string systemMessage(std::uint32_t error);
+
 }  // namespace platform::windows

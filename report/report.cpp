@@ -107,6 +107,15 @@ void waitForKey(Report& report) {
   report.pause();
 }
 
+void printFailure(Report& report, const util::Status& failure) {
+  using Code = util::Status::Code;
+  const char* what = failure.code() == Code::kUnwritable ? "Couldnt write "
+                     : failure.code() == Code::kRefused  ? "Couldnt convert image "
+                                                         : "Couldnt read ";
+  printLine(report, what + failure.file());
+  printLine(report, "Reason: " + failure.cause());
+}
+
 namespace {
 
 // Said once when a walk gives up: on counts that run far past the end of the
@@ -129,41 +138,27 @@ void printMissingFileAbort(Report& report, std::string_view fileName, std::strin
   printLine(report, std::string(program) + " Aborted!");
 }
 
-// The blank line, "Couldnt " + `verb` + " " + `fileName` ("Couldnt read
-// units.spr"), the blank line, `program` + " Aborted!".
-void printFileFailureAbort(Report& report, std::string_view verb, std::string_view fileName,
-                           std::string_view program) {
+// The blank line, the failure's lines, the blank line, `program` + " Aborted!".
+void printFailureAbort(Report& report, const util::Status& failure, std::string_view program) {
+  if (failure.code() == util::Status::Code::kMissing) {
+    printMissingFileAbort(report, failure.file(), program);
+    return;
+  }
   blankLine(report);
-  printLine(report, "Couldnt " + std::string(verb) + " " + std::string(fileName));
+  printFailure(report, failure);
   blankLine(report);
   printLine(report, std::string(program) + " Aborted!");
 }
 
 // The closing lines; true when they tell a success.
 bool printClosingLines(Report& report, std::string_view program, const Ending& ending) {
-  using Kind = Ending::Kind;
-  switch (ending.kind) {
-    case Kind::kWrongArgument:
-      printLine(report, ending.text);
-      return false;
-    case Kind::kMissing:
-      printMissingFileAbort(report, ending.file, program);
-      return false;
-    case Kind::kUnreadable:
-      printFileFailureAbort(report, "read", ending.file, program);
-      return false;
-    case Kind::kUnwritable:
-      printFileFailureAbort(report, "write", ending.file, program);
-      return false;
-    case Kind::kRefused:
-      blankLine(report);
-      printLine(report, "Couldnt convert image " + ending.file);
-      printLine(report, "Reason: " + ending.text);
-      blankLine(report);
-      printLine(report, std::string(program) + " Aborted!");
-      return false;
-    case Kind::kDone:
-      break;
+  if (!ending.wrongArgument.empty()) {
+    printLine(report, ending.wrongArgument);
+    return false;
+  }
+  if (!ending.failure.ok()) {
+    printFailureAbort(report, ending.failure, program);
+    return false;
   }
   if (ending.stop) printWalkStopped(report, *ending.stop);
   blankLine(report);

@@ -19,6 +19,7 @@
 
 #include "formats/archive.h"
 #include "platform/platform.h"
+#include "util/status.h"
 
 namespace report {
 
@@ -87,31 +88,28 @@ void printUnknownImageError(Report& report, std::uint32_t section, std::uint32_t
 
 void waitForKey(Report& report);
 
+// The failure's lines: "Couldnt read " (or "Couldnt write ", or "Couldnt
+// convert image ") and the file's name, then "Reason: " and its cause.
+void printFailure(Report& report, const util::Status& failure);
+
 // How a run ended, for its closing lines and its exit status.
 struct Ending {
-  enum class Kind {
-    kDone,           // the walk went to its end, or stopped at the end of the file
-    kWrongArgument,  // `text` is the "Layer 8 Error" line
-    kMissing,        // `file` is missing
-    kUnreadable,     // the system failed a read of `file`
-    kUnwritable,     // `file` could not be written
-    kRefused,        // `file` cannot go into an archive, for the reason `text`
-  };
-  Kind kind = Kind::kDone;
-  std::string file;  // without its folder, as the report names files
-  std::string text;
+  util::Status failure;        // what ended the run as an abort, if anything did
+  std::string wrongArgument;   // the "Layer 8 Error" line of a run that never began
   std::optional<formats::WalkStop> stop;  // where the walk stopped, if it did
   bool stopAborts = false;                // a stop ends the run as an abort
   std::string total;                      // the line of the images listed, if the run has one
   std::string kept;                       // the line of the pictures kept, if any were
   std::uint32_t unwrittenFiles = 0;
 
-  // An abort naming `file`, or a wrong argument told by `text`.
-  static Ending abort(Kind kind, std::string file, std::string text = {}) {
+  static Ending abort(util::Status failure) {
     Ending ending;
-    ending.kind = kind;
-    ending.file = std::move(file);
-    ending.text = std::move(text);
+    ending.failure = std::move(failure);
+    return ending;
+  }
+  static Ending wrongArgumentTold(std::string line) {
+    Ending ending;
+    ending.wrongArgument = std::move(line);
     return ending;
   }
 };

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "formats/walk.h"
 #include "support/bytes.h"
 #include "support/files.h"
+#include "support/open.h"
 
 namespace {
 
@@ -22,17 +25,29 @@ using testing_support::writeFile;
 
 File fileWith(const TempDir& dir, const std::string& bytes) {
   writeFile(dir.file("a.spr"), bytes);
-  return File::openOutput(dir.file("a.spr"));
+  return testing_support::openForTest(dir.file("a.spr"));
+}
+
+std::uint32_t u32At(const File& file, std::uint64_t offset) {
+  std::uint32_t value = 7;
+  EXPECT_TRUE(formats::readU32(file, offset, value).ok());
+  return value;
+}
+
+ImageHeader headerAt(const File& file, std::uint64_t offset) {
+  ImageHeader header{7, 7, 7, 7, 7, 7};
+  EXPECT_TRUE(formats::readImageHeader(file, offset, header).ok());
+  return header;
 }
 
 TEST(ArchiveFields, ReadsAtAbsoluteOffsets) {
   TempDir dir;
   const File file = fileWith(dir, Bytes().u32(0xAABBCCDD).header(1, 2, 3, 4, 5, 6).u32(7));
-  EXPECT_EQ(formats::readU32(file, 0), 0xAABBCCDDu);
-  EXPECT_EQ(formats::readImageHeader(file, 4), (ImageHeader{1, 2, 3, 4, 5, 6}));
-  EXPECT_EQ(formats::readU32(file, 28), 7u);
-  EXPECT_EQ(formats::readU32(file, 30), 0u);  // half of it past the end
-  EXPECT_EQ(formats::readU32(file, 1000), 0u);
+  EXPECT_EQ(u32At(file, 0), 0xAABBCCDDu);
+  EXPECT_EQ(headerAt(file, 4), (ImageHeader{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(u32At(file, 28), 7u);
+  EXPECT_EQ(u32At(file, 30), 0u);  // half of it past the end
+  EXPECT_EQ(u32At(file, 1000), 0u);
 }
 
 TEST(ArchiveFields, HeaderCutAnywhereReadsZerosFromTheCut) {
@@ -40,7 +55,7 @@ TEST(ArchiveFields, HeaderCutAnywhereReadsZerosFromTheCut) {
   const std::string full = Bytes().header(0x31545844, 0x01020304, 3, 4, 5, 0xFFFFFFFF);
   for (std::size_t length = 0; length <= full.size(); ++length) {
     const File file = fileWith(dir, full.substr(0, length));
-    const ImageHeader header = formats::readImageHeader(file, 0);
+    const ImageHeader header = headerAt(file, 0);
     std::string expected = full.substr(0, length) + std::string(full.size() - length, '\0');
     const std::string got = Bytes().header(header.typeCode, header.RFWidth, header.RFHeight,
                                            header.width, header.height, header.dataSize);
@@ -50,11 +65,11 @@ TEST(ArchiveFields, HeaderCutAnywhereReadsZerosFromTheCut) {
 
 TEST(ArchiveFields, WritesExactBytes) {
   TempDir dir;
-  File file = File::openOutput(dir.file("out.spr"));
-  ASSERT_TRUE(formats::writeFloat32(file, 0, formats::kFormatVersion));
-  ASSERT_TRUE(formats::writeU32(file, 4, 2));
-  ASSERT_TRUE(formats::writeImageHeader(file, 8, {0x35545844, 128, 64, 128, 64, 8192}));
-  file.close();
+  File file = testing_support::openForTest(dir.file("out.spr"));
+  ASSERT_TRUE(formats::writeFloat32(file, 0, formats::kFormatVersion).ok());
+  ASSERT_TRUE(formats::writeU32(file, 4, 2).ok());
+  ASSERT_TRUE(formats::writeImageHeader(file, 8, {0x35545844, 128, 64, 128, 64, 8192}).ok());
+  ASSERT_TRUE(file.close().ok());
   EXPECT_EQ(readFile(dir.file("out.spr")), std::string("\xCD\xCC\x8C\x3F"
                                                        "\x02\x00\x00\x00"
                                                        "DXT5"
@@ -91,25 +106,29 @@ TEST(TypeName, NamesEveryCode) {
 
 // What a walk saw, in a compact form: "S2" for a section count, "C1" for an
 // image count, "H<typeCode>@<data offset>" for an image, "stop" when stopped.
-std::vector<std::string> walkAll(const File& file) {
+struct Recorder {
+  const ArchiveWalk& walk;
   std::vector<std::string> seen;
-  ArchiveWalk walk(file);
-  std::uint32_t sections = 0;
-  if (formats::gaveRecord(walk.readSectionCount(sections)))
-    seen.push_back("S" + std::to_string(sections));
-  for (std::uint64_t s = 1; s <= sections && !walk.stopped(); ++s) {
-    std::uint32_t images = 0;
-    if (!formats::gaveRecord(walk.readImageCount(images))) break;
-    seen.push_back("C" + std::to_string(images));
-    for (std::uint64_t i = 1; i <= images; ++i) {
-      ImageHeader header;
-      if (walk.readImage(header) != formats::Step::kGoOn) break;
-      seen.push_back("H" + std::to_string(header.typeCode) + "@" +
-                     std::to_string(walk.dataOffset()));
-    }
+
+  util::Status sectionCount(std::uint32_t count) { return note("S", count); }
+  util::Status imageCount(std::uint32_t, std::uint32_t count, bool) { return note("C", count); }
+  void beforeImage() {}
+  util::Status image(std::uint32_t, std::uint32_t, const ImageHeader& header) {
+    return note("H", header.typeCode, "@" + std::to_string(walk.dataOffset()));
   }
-  if (walk.stopped()) seen.push_back("stop");
-  return seen;
+  util::Status note(const char* what, std::uint32_t value, const std::string& more = "") {
+    seen.push_back(what + std::to_string(value) + more);
+    return {};
+  }
+};
+
+std::vector<std::string> walkAll(const File& file) {
+  ArchiveWalk walk(file);
+  Recorder recorder{walk, {}};
+  std::optional<formats::WalkStop> stop;
+  EXPECT_TRUE(formats::walk(walk, recorder, stop).ok());
+  if (stop) recorder.seen.push_back("stop");
+  return recorder.seen;
 }
 
 TEST(ArchiveWalk, FollowsCountsAndSizes) {
@@ -186,7 +205,7 @@ TEST(ArchiveWalk, PositionsDoNotWrapAt4GiB) {
   writeFile(dir.file("units.spr"),
             archiveStart(1).u32(2).header(1, 0, 0, 0, 0, 0xFFFFFFFF).header(2, 0, 0, 0, 0, 0));
   std::filesystem::resize_file(dir.file("units.spr"), 36ull + 0xFFFFFFFFull + 24);
-  const File file = File::openInput(dir.file("units.spr"));
+  const File file = testing_support::openForTest(dir.file("units.spr"));
   const std::vector<std::string> expected = {"S1", "C2", "H1@36",
                                              "H0@" + std::to_string(36ull + 0xFFFFFFFFull + 24)};
   EXPECT_EQ(walkAll(file), expected);

@@ -8,6 +8,7 @@
 #include "converter/startup.h"
 #include "support/bytes.h"
 #include "support/files.h"
+#include "support/open.h"
 
 namespace {
 
@@ -28,10 +29,9 @@ class ImageFileWrite : public ::testing::Test {
   void writeOnly(const std::string& typeName, const ImageHeader& header,
                  const std::string& archiveData) {
     writeFile(dir_.file("a.spr"), "HEAD" + archiveData);
-    const File archive = File::openOutput(dir_.file("a.spr"));
-    File image = File::openOutput(dir_.file("a-1-1.dds"));
-    EXPECT_EQ(formats::dds::writeImageFile(image, templates_, typeName, header, archive, 4),
-              io::Copied::kAll);
+    const File archive = testing_support::openForTest(dir_.file("a.spr"));
+    File image = testing_support::openForTest(dir_.file("a-1-1.dds"));
+    EXPECT_TRUE(formats::dds::writeImageFile(image, templates_, typeName, header, archive, 4).ok());
   }
 
   // The same, returning the file's bytes.
@@ -87,10 +87,10 @@ TEST_F(ImageFileWrite, HugeDeclaredSizeLeavesAHole) {
 
 TEST_F(ImageFileWrite, UnknownTypeAndUnwritableFileFail) {
   EXPECT_EQ(formats::dds::templateFor(templates_, "Unknown (7)"), nullptr);
-  File archive;
+  const File archive = testing_support::openForTest(dir_.file("a.spr"));
   File unopened;
-  EXPECT_EQ(formats::dds::writeImageFile(unopened, templates_, "DXT1", {}, archive, 0),
-            io::Copied::kWriteFailed);
+  EXPECT_EQ(formats::dds::writeImageFile(unopened, templates_, "DXT1", {}, archive, 0).code(),
+            util::Status::Code::kUnwritable);
 }
 
 TEST(ImageFileRead, ReadsTheFieldsAtTheirOffsets) {
@@ -106,8 +106,10 @@ TEST(ImageFileRead, ReadsTheFieldsAtTheirOffsets) {
                                    .u32(0x41)
                                    .raw("DXT5")
                                    .str());
-  const ImageFileFields fields =
-      formats::dds::readImageFileFields(File::openOutput(dir.file("a.dds")));
+  ImageFileFields fields;
+  ASSERT_TRUE(
+      formats::dds::readImageFileFields(testing_support::openForTest(dir.file("a.dds")), fields)
+          .ok());
   EXPECT_EQ(fields.height, 32u);
   EXPECT_EQ(fields.width, 64u);
   EXPECT_EQ(fields.linearSize, 2048u);

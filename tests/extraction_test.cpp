@@ -340,6 +340,7 @@ TEST(ExtractionOverOlderFiles, ReadOnlyFilesStay) {
   const auto result = runProgram(ZERBOLT_PATH, {"units.spr"}, dir.path().string());
   EXPECT_EQ(result.output, std::string("Zerbolt - units.spr\r\n"
                                        "Couldnt write units.rep\r\n"
+                                       "Reason: The file is read-only\r\n"
                                        "Number of section(s) in units.spr: 1\r\n"
                                        " \r\n"
                                        "Number of image(s) in section 1: 2\r\n") +
@@ -347,6 +348,7 @@ TEST(ExtractionOverOlderFiles, ReadOnlyFilesStay) {
                                "1   0        0         1      1       2         5.6.5 RGB\r\n"
                                "2   0        0         1      1       2         5.6.5 RGB\r\n"
                                "Couldnt write units-1-2.dds\r\n"
+                               "Reason: The file is read-only\r\n"
                                " \r\n"
                                "2 image(s) in units.spr\r\n"
                                " \r\n"
@@ -414,6 +416,7 @@ TEST(ExtractionFailures, FilesThatCannotBeWrittenAreReported) {
   const std::string table =
       std::string(kHeader) + "1   0        0         4      4       8         DXT1\r\n";
   const std::string secondRow = "2   0        0         1      1       4         8.8.8.8 ARGB\r\n";
+  const std::string kFolderReason = "Reason: There is a folder of that name\r\n";
   const struct {
     std::vector<std::string> blocked;
     std::string expected;
@@ -421,12 +424,12 @@ TEST(ExtractionFailures, FilesThatCannotBeWrittenAreReported) {
       {{"units-1-1.dds"},
        "Zerbolt - units.spr\r\nNumber of section(s) in units.spr: 1\r\n \r\n"
        "Number of image(s) in section 1: 2\r\n" +
-           table + "Couldnt write units-1-1.dds\r\n" + secondRow +
+           table + "Couldnt write units-1-1.dds\r\n" + kFolderReason + secondRow +
            " \r\n2 image(s) in units.spr\r\n \r\nDone, but 1 file(s) could not be written!\r\n"},
       {{"units.rep", "units-1-2.dds"},
-       "Zerbolt - units.spr\r\nCouldnt write units.rep\r\nNumber of section(s) in units.spr: 1\r\n"
-       " \r\nNumber of image(s) in section 1: 2\r\n" +
-           table + secondRow + "Couldnt write units-1-2.dds\r\n" +
+       "Zerbolt - units.spr\r\nCouldnt write units.rep\r\n" + kFolderReason +
+           "Number of section(s) in units.spr: 1\r\n \r\nNumber of image(s) in section 1: 2\r\n" +
+           table + secondRow + "Couldnt write units-1-2.dds\r\n" + kFolderReason +
            " \r\n2 image(s) in units.spr\r\n \r\nDone, but 2 file(s) could not be written!\r\n"},
   };
   for (const auto& c : cases) {

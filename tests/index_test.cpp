@@ -4,11 +4,11 @@
 
 #include "support/bytes.h"
 #include "support/files.h"
+#include "support/open.h"
 
 namespace {
 
 using io::File;
-using formats::gaveRecord;
 using formats::ImageHeader;
 using formats::Step;
 using testing_support::Bytes;
@@ -19,13 +19,13 @@ using testing_support::writeFile;
 TEST(IndexWriter, WritesCountsAndHeadersBackToBack) {
   TempDir dir;
   {
-    File file = File::openOutput(dir.file("units.rep"));
-    formats::IndexWriter index(file);
+    File file = testing_support::openForTest(dir.file("units.rep"));
+    formats::IndexWriter index(&file);
     index.writeSectionCount(2);
     index.writeImageCount(1);
     index.writeHeader({0x31545844, 1, 2, 3, 4, 5});
     index.writeImageCount(0);
-    EXPECT_FALSE(index.failed());
+    EXPECT_TRUE(index.finish().ok());
   }
   // 4 + 4 * 2 sections + 24 * 1 image
   EXPECT_EQ(readFile(dir.file("units.rep")),
@@ -34,9 +34,9 @@ TEST(IndexWriter, WritesCountsAndHeadersBackToBack) {
 
 TEST(IndexWriter, ReportsAFileThatCannotBeWritten) {
   File unopened;
-  formats::IndexWriter index(unopened);
+  formats::IndexWriter index(&unopened);
   index.writeSectionCount(0);
-  EXPECT_TRUE(index.failed());
+  EXPECT_EQ(index.finish().code(), util::Status::Code::kUnwritable);
 }
 
 TEST(IndexReader, ReadsBackWhatWasWrittenZerosPastTheCutAndStopsInsideARecord) {
@@ -45,14 +45,19 @@ TEST(IndexReader, ReadsBackWhatWasWrittenZerosPastTheCutAndStopsInsideARecord) {
       Bytes().u32(1).u32(2).header(21, 1, 2, 3, 4, 5).header(23, 6, 7, 8, 9, 10);
   for (std::size_t length = 0; length <= full.size(); ++length) {
     writeFile(dir.file("units.rep"), full.substr(0, length));
-    const File file = File::openOutput(dir.file("units.rep"));
+    const File file = testing_support::openForTest(dir.file("units.rep"));
     formats::IndexReader index(file);
     const std::string padded = full.substr(0, length) + std::string(full.size() - length, '\0');
     std::uint32_t sections = 7, images = 7;
     ImageHeader first, second;
-    const bool read = gaveRecord(index.readSectionCount(sections)) &&
-                      gaveRecord(index.readImageCount(images)) &&
-                      gaveRecord(index.readImage(first)) && gaveRecord(index.readImage(second));
+    Step step = Step::kGoOn;
+    const auto gave = [&step](util::Status status) {
+      EXPECT_TRUE(status.ok());
+      return step != Step::kStopped;
+    };
+    const bool read = gave(index.readSectionCount(sections, step)) &&
+                      gave(index.readImageCount(images, step)) && gave(index.readImage(first, step)) &&
+                      gave(index.readImage(second, step));
     // Records end at 4, 8, 32 and 56.
     const bool betweenRecords = length == 0 || length == 4 || length == 8 || length % 24 == 8;
     ASSERT_EQ(read, betweenRecords) << "cut at " << length;
@@ -76,29 +81,33 @@ TEST(IndexReader, ReadsBackWhatWasWrittenZerosPastTheCutAndStopsInsideARecord) {
 TEST(IndexReader, StopsAfterSixteenRecordsPastTheEnd) {
   TempDir dir;
   writeFile(dir.file("units.rep"), Bytes().u32(16));
-  const File file = File::openOutput(dir.file("units.rep"));
+  const File file = testing_support::openForTest(dir.file("units.rep"));
   formats::IndexReader index(file);
   std::uint32_t count = 7;
-  ASSERT_EQ(index.readSectionCount(count), Step::kGoOn);
+  Step step = Step::kStopped;
+  ASSERT_TRUE(index.readSectionCount(count, step).ok());
+  ASSERT_EQ(step, Step::kGoOn);
   EXPECT_EQ(count, 16u);
   for (int k = 0; k < 16; ++k) {
-    ASSERT_EQ(index.readImageCount(count), Step::kGoOn) << k;
+    ASSERT_TRUE(index.readImageCount(count, step).ok());
+    ASSERT_EQ(step, Step::kGoOn) << k;
     EXPECT_EQ(count, 0u);
   }
-  EXPECT_EQ(index.readImageCount(count), Step::kStopped);
-  EXPECT_TRUE(index.stopped());
+  ASSERT_TRUE(index.readImageCount(count, step).ok());
+  EXPECT_EQ(step, Step::kStopped);
   EXPECT_EQ(index.stop().fileSize, 4u);
 }
 
 TEST(IndexReader, ACountItCannotHoldStopsTheReadingAtOnce) {
   TempDir dir;
   writeFile(dir.file("units.rep"), Bytes().u32(17));  // 16 sections past its end at most
-  const File file = File::openOutput(dir.file("units.rep"));
+  const File file = testing_support::openForTest(dir.file("units.rep"));
   formats::IndexReader index(file);
   std::uint32_t count = 0;
-  ASSERT_EQ(index.readSectionCount(count), Step::kLast);
+  Step step = Step::kStopped;
+  ASSERT_TRUE(index.readSectionCount(count, step).ok());
+  EXPECT_EQ(step, Step::kLast);
   EXPECT_EQ(count, 17u);
-  EXPECT_TRUE(index.stopped());
 }
 
 }  // namespace

@@ -114,13 +114,14 @@ TEST_F(Links, AnExtractionWritesNoFileThroughALink) {
   const std::string sections = "Number of section(s) in units.spr: 1\r\n \r\n";
   const std::string tail = " \r\n2 image(s) in units.spr\r\n \r\n";
   const std::string oneUnwritten = "Done, but 1 file(s) could not be written!\r\n";
+  const std::string link = "Reason: There is a link of that name\r\n";
   const std::vector<PlantedOutput> outputs = {
-      {"units.rep", head + "Couldnt write units.rep\r\n" + sections + kTable + kFirstRow +
+      {"units.rep", head + "Couldnt write units.rep\r\n" + link + sections + kTable + kFirstRow +
                         kSecondRow + tail + oneUnwritten},
       {"units-1-1.dds", head + sections + kTable + kFirstRow + "Couldnt write units-1-1.dds\r\n" +
-                            kSecondRow + tail + oneUnwritten},
+                            link + kSecondRow + tail + oneUnwritten},
       {"units-1-2.dds", head + sections + kTable + kFirstRow + kSecondRow +
-                            "Couldnt write units-1-2.dds\r\n" + tail + oneUnwritten},
+                            "Couldnt write units-1-2.dds\r\n" + link + tail + oneUnwritten},
   };
   for (const PlantedOutput& output : outputs) {
     for (const bool dangling : {false, true}) {

@@ -18,16 +18,17 @@ TEST(PendingFile, AppearsOnlyWhenCommitted) {
   const std::string target = dir.file("units(new).spr");
   writeFile(target, "older archive");
   {
-    io::PendingFile pending(target, "Zerbolt");
-    ASSERT_TRUE(pending.isOpen());
-    ASSERT_TRUE(pending.file().write(0, "new", 3));
+    io::PendingFile pending(target, "units(new).spr", "Zerbolt");
+    ASSERT_TRUE(pending.create().ok());
+    ASSERT_TRUE(pending.file().write(0, "new", 3).ok());
   }
   EXPECT_EQ(readFile(target), "older archive");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   {
-    io::PendingFile pending(target, "Zerbolt");
-    ASSERT_TRUE(pending.file().write(0, "new", 3));
-    EXPECT_TRUE(pending.commit());
+    io::PendingFile pending(target, "units(new).spr", "Zerbolt");
+    ASSERT_TRUE(pending.create().ok());
+    ASSERT_TRUE(pending.file().write(0, "new", 3).ok());
+    EXPECT_TRUE(pending.commit().ok());
   }
   EXPECT_EQ(readFile(target), "new");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
@@ -35,9 +36,11 @@ TEST(PendingFile, AppearsOnlyWhenCommitted) {
 
 TEST(PendingFile, FailsWhereNoFileCanBeMade) {
   TempDir dir;
-  io::PendingFile pending(dir.file("no-such-dir/units(new).spr"), "Zerbolt");
-  EXPECT_FALSE(pending.isOpen());
-  EXPECT_FALSE(pending.commit());
+  io::PendingFile pending(dir.file("no-such-dir/units(new).spr"), "units(new).spr", "Zerbolt");
+  const util::Status created = pending.create();
+  EXPECT_EQ(created.file(), "units(new).spr");
+  EXPECT_EQ(created.cause(), "No such file or directory");
+  EXPECT_FALSE(pending.commit().ok());
 }
 
 }  // namespace

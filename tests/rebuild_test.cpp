@@ -384,8 +384,10 @@ TEST(RebuildFailures, ArchiveThatCannotBePutInPlaceIsReported) {
     const auto result = runProgram(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
     EXPECT_EQ(result.output, start("units", 1) +
                                  "Section 1 : 1 Images\r\n"
-                                 " \r\nCouldnt write units(new).spr\r\n \r\n" +
-                                 kAborted);
+                                 " \r\nCouldnt write units(new).spr\r\nReason: " +
+                                 (readOnlyFile ? "The file is read-only"
+                                               : "There is a folder of that name") +
+                                 "\r\n \r\n" + kAborted);
     EXPECT_TRUE(readOnlyFile ? readFile(target) == "earlier archive"
                              : std::filesystem::is_directory(target));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);

@@ -27,30 +27,36 @@ std::vector<char> sampleData(std::uint32_t size, std::uint32_t seed) {
   return data;
 }
 
-bool writeSample(io::File& archive) {
+util::Status writeSample(io::File& archive) {
   namespace T = formats::TypeCode;
   const std::vector<std::vector<SampleImage>> sections = {
       {{T::kDxt1, 8, 8, 32}, {T::kArgb8888, 4, 4, 64}, {T::kDxt5, 8, 4, 32}},
       {{T::kRgb565, 4, 2, 16}, {T::kDxt3, 4, 4, 16}},
   };
-  bool ok = formats::writeFloat32(archive, 0, formats::kFormatVersion) &&
-            formats::writeU32(archive, formats::kSectionCountOffset,
-                              static_cast<std::uint32_t>(sections.size()));
+  util::Status status = formats::writeFloat32(archive, 0, formats::kFormatVersion);
+  if (status.ok()) {
+    status = formats::writeU32(archive, formats::kSectionCountOffset,
+                               static_cast<std::uint32_t>(sections.size()));
+  }
   std::uint64_t position = formats::kFirstSectionOffset;
   std::uint32_t seed = 0;
   for (const auto& images : sections) {
-    ok = ok && formats::writeU32(archive, position, static_cast<std::uint32_t>(images.size()));
+    if (status.ok()) {
+      status = formats::writeU32(archive, position, static_cast<std::uint32_t>(images.size()));
+    }
     position += 4;
     for (const SampleImage& image : images) {
       const ImageHeader header{image.typeCode, image.width,  image.height,
                                image.width,    image.height, image.dataSize};
       const std::vector<char> data = sampleData(image.dataSize, ++seed);
-      ok = ok && formats::writeImageHeader(archive, position, header) &&
-           archive.write(position + formats::kImageHeaderSize, data.data(), data.size());
+      if (status.ok()) status = formats::writeImageHeader(archive, position, header);
+      if (status.ok()) {
+        status = archive.write(position + formats::kImageHeaderSize, data.data(), data.size());
+      }
       position += formats::kImageHeaderSize + image.dataSize;
     }
   }
-  return ok;
+  return status;
 }
 
 }  // namespace
@@ -63,9 +69,11 @@ int main(int argc, char** argv) {
   const std::filesystem::path directory = argv[1];
   std::error_code error;
   std::filesystem::create_directories(directory, error);
-  io::File archive = io::File::openOutput((directory / "units.spr").string());
-  if (!writeSample(archive)) {
-    std::cerr << "make_sample: could not write " << (directory / "units.spr").string() << "\n";
+  io::File archive;
+  util::Status status = io::File::openOutput((directory / "units.spr").string(), archive);
+  if (status.ok()) status = writeSample(archive);
+  if (!status.ok()) {
+    std::cerr << "make_sample: could not write " << status.file() << ": " << status.cause() << "\n";
     return 1;
   }
   std::cout << (directory / "units.spr").string() << "\n";

@@ -2,14 +2,15 @@
 """A rebuild on a folder whose reads fail, as a share that drops does: a FUSE
 file system over a scratch folder fails every read of units-1-1.dds past
 its first 4 KiB (its data, not its header) with EIO. The rebuild must end
-"Couldnt read units-1-1.dds", "Zerbolt Aborted!", exit with status 1, and
+"Couldnt read units-1-1.dds", the reason in the system's words ("Reason:
+Input/output error" on Linux), "Zerbolt Aborted!", exit with status 1, and
 leave the older units(new).spr as it was and no temporary file.
 
 Usage: failing_reads.py ZERBOLT [WINEPREFIX]  (with a prefix, ZERBOLT is the
 .exe, run under Wine on its drive C:). Exits 77 without FUSE or fusepy.
 """
 
-import errno, os, shutil, struct, subprocess, sys, tempfile, time
+import errno, os, re, shutil, struct, subprocess, sys, tempfile, time
 
 try:
     import fusepy as fuse  # Debian's python3-fusepy
@@ -87,7 +88,9 @@ def main():
         os.rmdir(mountpoint)
     left = {name: open(os.path.join(backing, name), "rb").read() for name in os.listdir(backing)}
     shutil.rmtree(backing)
-    told = output.endswith(b" \r\nCouldnt read units-1-1.dds\r\n \r\nZerbolt Aborted!\r\n")
+    reason = rb"[^\r\n]+" if prefix else rb"Input/output error"
+    told = re.search(rb" \r\nCouldnt read units-1-1\.dds\r\nReason: " + reason +
+                     rb"\r\n \r\nZerbolt Aborted!\r\n\Z", output) is not None
     print(output.decode(errors="replace"))
     if left != files:
         print("the folder changed:", {name: data[:20] for name, data in left.items()})
