@@ -230,6 +230,38 @@ TEST_F(Pause, AStoppedPauseGivesTheTerminalBackAndTakesItAgain) {
   }
 }
 
+// Ctrl-C or a closed window at the last pause, what a modder does more often
+// than pressing a key: every file the extraction put in place stays, made
+// new, replaced or kept.
+TEST_F(Pause, EndedAtItsLastPauseAnExtractionKeepsItsFiles) {
+  using testing_support::Bytes;
+  using testing_support::dxtFileHeader;
+  using testing_support::kDxt1;
+  using testing_support::readFile;
+  const std::string archive = archiveStart(1)
+                                  .u32(2)
+                                  .image(kDxt1, 0, 0, 4, 4, std::string(8, 'a'))
+                                  .image(kDxt1, 0, 0, 4, 4, std::string(8, 'b'));
+  for (const bool closeWindow : {false, true}) {
+    SCOPED_TRACE(closeWindow ? "window closed" : "Ctrl-C");
+    TempDir dir;
+    writeFile(dir.file("units.spr"), archive);
+    writeFile(dir.file("units.rep"), "older index");
+    writeFile(dir.file("units-1-2.dds"), "edited picture");
+    TerminalRun run(ZERBOLT_PATH, {"units.spr"}, dir.path().string());
+    ASSERT_TRUE(run.waitForOutput("Done!"));
+    ASSERT_TRUE(run.stillWaitingAfter(200ms));
+    if (closeWindow) run.hangUp();
+    else run.type("\x03");
+    EXPECT_FALSE(run.stillWaitingAfter(1s));
+    EXPECT_EQ(readFile(dir.file("units.rep")),
+              Bytes().u32(1).u32(2).header(kDxt1, 0, 0, 4, 4, 8).header(kDxt1, 0, 0, 4, 4, 8).str());
+    EXPECT_EQ(readFile(dir.file("units-1-1.dds")), dxtFileHeader("DXT1", 4, 4, 8) + "aaaaaaaa");
+    EXPECT_EQ(readFile(dir.file("units-1-2.dds")), dxtFileHeader("DXT1", 4, 4, 8) + "bbbbbbbb");
+    EXPECT_EQ(readFile(dir.file("units(kept 1)/units-1-2.dds")), "edited picture");
+  }
+}
+
 TEST_F(Pause, TerminalSettingsComeBackWhenInterrupted) {
   TempDir dir;
   writeFile(dir.file("units.spr"), archiveWithTwoPauses());
