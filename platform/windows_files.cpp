@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/windows_interrupt.h"
 #include "platform/windows_paths.h"
+#include "platform/windows_text.h"
 
 namespace platform {
 

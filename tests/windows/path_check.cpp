@@ -1,11 +1,13 @@
 // Checks the extended-length form every file name takes on Windows (or Wine)
-// against the forms Windows documents, written out here by hand.
+// against the forms Windows documents, written out here by hand, and what
+// the opens say of a file that is missing or that another program holds.
 // Prints "N passed, N failed" and exits non-zero on any failure.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "platform/platform.h"
 #include "platform/windows_paths.h"
 #include "platform/windows_text.h"
 
@@ -85,6 +87,27 @@ int main() {
     right ? ++passed : ++failed;
     if (!right)
       std::printf("FAILED: %s taken for a %s\n", narrow(name).c_str(), device ? "file" : "device");
+  }
+  // A file another program holds without sharing is there but unreadable,
+  // told in the system's words for it, without their line end; one that
+  // is not there is missing.
+  const std::string locked = "C:\\windows\\temp\\zerbolt-locked.spr";
+  const HANDLE holder = ::CreateFileW(platform::windows::toWide(locked).c_str(), GENERIC_WRITE, 0,
+                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  platform::OpenedFile opened;
+  const util::Status held = platform::openInputFile(locked, opened);
+  const std::string words = platform::windows::systemMessage(ERROR_SHARING_VIOLATION);
+  const util::Status missing = platform::openInputFile(locked + ".none", opened);
+  ::CloseHandle(holder);
+  ::DeleteFileW(platform::windows::toWide(locked).c_str());
+  for (const auto& [right, what] :
+       {std::pair{held.code() == util::Status::Code::kUnreadable, "a held file unreadable"},
+        {held.cause() == words && !words.empty() && words.find("Windows error") != 0 &&
+             words.back() != '\n' && words.back() != ' ',
+         "the sharing violation in the system's words"},
+        {missing.code() == util::Status::Code::kMissing, "a file not there missing"}}) {
+    right ? ++passed : ++failed;
+    if (!right) std::printf("FAILED: %s (%s)\n", what, held.cause().c_str());
   }
   std::printf("%d passed, %d failed\n", passed, failed);
   return failed == 0 ? 0 : 1;
