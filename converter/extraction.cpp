@@ -80,22 +80,26 @@ std::string keptPath(const std::string& folder, const RunNames& names, std::uint
          formats::imageFileName("", base.substr(platform::nameStart(base)), section, image);
 }
 
+// The image file of one image: where it goes, and its name in the report.
+struct ImageFile {
+  std::uint32_t section;
+  std::uint32_t image;
+  std::string path;
+  std::string name;
+};
+
 // Puts the written picture in place with the older one kept in the kept
 // folder.
-Status commitKeepingOlder(Extraction& run, PendingFile& pending, std::uint32_t section,
-                          std::uint32_t image) {
+Status commitKeepingOlder(Extraction& run, PendingFile& pending, const ImageFile& file) {
   std::string folder;
-  if (Status made = keptFolder(run, folder); !made.ok()) {
-    return std::move(made).about(imageName(run.names, section, image));
-  }
-  if (Status committed = pending.commit(keptPath(folder, run.names, section, image));
+  if (Status made = keptFolder(run, folder); !made.ok()) return std::move(made).about(file.name);
+  if (Status committed = pending.commit(keptPath(folder, run.names, file.section, file.image));
       !committed.ok()) {
     // A folder made for nothing is not left behind.
     if (run.kept.pictures == 0 && platform::removeFolder(folder).ok()) run.kept.path.clear();
     return committed;
   }
-  report::printLine(run.report, "Kept the older " + imageName(run.names, section, image) + " in " +
-                                    run.kept.shownName);
+  report::printLine(run.report, "Kept the older " + file.name + " in " + run.kept.shownName);
   ++run.kept.pictures;
   return {};
 }
@@ -103,11 +107,9 @@ Status commitKeepingOlder(Extraction& run, PendingFile& pending, std::uint32_t s
 // Writes the new image file whole and puts it in place: over an older file
 // that stores the same image, or with the older one kept when it does not.
 // A failure to read the archive ends the run; one to write is the picture's.
-Status writeImage(Extraction& run, PendingFile::Where where, const ImageHeader& header,
-                  const std::string& typeName, bool keepOlder, std::uint32_t section,
-                  std::uint32_t image) {
-  PendingFile pending(imagePath(run.names, section, image), imageName(run.names, section, image),
-                      "Zerbolt", where);
+Status writeImage(Extraction& run, const ImageFile& file, PendingFile::Where where,
+                  const ImageHeader& header, const std::string& typeName, bool keepOlder) {
+  PendingFile pending(file.path, file.name, "Zerbolt", where);
   Status status = pending.create();
   if (status.ok()) {
     status = formats::dds::writeImageFile(pending.file(), run.templates, typeName, header,
@@ -115,7 +117,7 @@ Status writeImage(Extraction& run, PendingFile::Where where, const ImageHeader& 
   }
   if (!status.ok()) return status;
   if (!keepOlder) return pending.commit();
-  return commitKeepingOlder(run, pending, section, image);
+  return commitKeepingOlder(run, pending, file);
 }
 
 // What an older file under an image file's name holds.
@@ -129,11 +131,10 @@ enum class Older {
 // it, or of the archive, ends the run: an older file that cannot be read
 // cannot be told from an edited one. It is closed again before anything
 // moves it (Windows moves no file over an open one).
-Status lookAtOlder(const Extraction& run, std::uint32_t section, std::uint32_t image,
-                   const ImageHeader& header, const std::string& typeName, Older& older) {
+Status lookAtOlder(const Extraction& run, const ImageFile& image, const ImageHeader& header,
+                   const std::string& typeName, Older& older) {
   io::File file;
-  Status status = io::File::openInput(imagePath(run.names, section, image),
-                                      imageName(run.names, section, image), file);
+  Status status = io::File::openInput(image.path, image.name, file);
   bool stores = false;
   if (status.ok()) {
     status = formats::dds::storesImage(file, header, run.archive, run.walk.dataOffset(), stores);
@@ -155,25 +156,25 @@ Status lookAtOlder(const Extraction& run, std::uint32_t section, std::uint32_t i
 Status saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
                  const ImageHeader& header, const std::string& typeName) {
   run.report.showBeforeCopying(header.dataSize);
-  const std::string shownName = imageName(run.names, section, image);
+  std::string path = imagePath(run.names, section, image);
+  std::string name = path.substr(run.names.directoryPrefix.size());
+  const ImageFile file{section, image, std::move(path), std::move(name)};
   NameHolds holds = NameHolds::kNothing;
-  Status status = platform::lookAtName(imagePath(run.names, section, image), holds);
+  Status status = platform::lookAtName(file.path, holds);
   if (status.ok()) status = platform::refusalOf(holds, Status::Code::kUnwritable);
-  if (!status.ok()) return std::move(status).about(shownName);
+  if (!status.ok()) return std::move(status).about(file.name);
   if (holds == NameHolds::kNothing) {
-    return writeImage(run, PendingFile::Where::kInPlace, header, typeName, false, section, image);
+    return writeImage(run, file, PendingFile::Where::kInPlace, header, typeName, false);
   }
   Older older = Older::kAnother;
-  if (Status looked = lookAtOlder(run, section, image, header, typeName, older); !looked.ok()) {
-    return looked;
-  }
+  if (Status looked = lookAtOlder(run, file, header, typeName, older); !looked.ok()) return looked;
   if (older == Older::kTheFile) return {};
   if (holds == NameHolds::kReadOnlyFile) {
     if (older == Older::kThePicture) return {};
-    return Status::unwritable(std::string(util::cause::kReadOnly)).about(shownName);
+    return Status::unwritable(std::string(util::cause::kReadOnly)).about(file.name);
   }
-  return writeImage(run, PendingFile::Where::kBeside, header, typeName, older == Older::kAnother,
-                    section, image);
+  return writeImage(run, file, PendingFile::Where::kBeside, header, typeName,
+                    older == Older::kAnother);
 }
 
 // Extracts one image; a failure (a failed read) ends the run.

@@ -9,6 +9,7 @@
 // the modder what to do.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,24 +33,44 @@ class [[nodiscard]] Status {
   static Status refused(std::string cause) { return {Code::kRefused, std::move(cause)}; }
   static Status failure(Code code, std::string cause) { return {code, std::move(cause)}; }
 
-  bool ok() const { return code_ == Code::kOk; }
-  Code code() const { return code_; }
+  Status(Status&&) noexcept = default;
+  Status& operator=(Status&&) noexcept = default;
+  Status(const Status& other)
+      : failure_(other.failure_ ? std::make_unique<Failure>(*other.failure_) : nullptr) {}
+  Status& operator=(const Status& other) {
+    if (this != &other) *this = Status(other);
+    return *this;
+  }
+
+  bool ok() const { return failure_ == nullptr; }
+  Code code() const { return failure_ ? failure_->code : Code::kOk; }
   // The file as the report names it; empty until a layer names it.
-  const std::string& file() const { return file_; }
-  const std::string& cause() const { return cause_; }
+  const std::string& file() const { return failure_ ? failure_->file : empty(); }
+  const std::string& cause() const { return failure_ ? failure_->cause : empty(); }
 
   // Names the file a failure is about, unless a layer below named it.
   Status&& about(std::string_view file) && {
-    if (!ok() && file_.empty()) file_ = file;
+    if (failure_ && failure_->file.empty()) failure_->file = file;
     return std::move(*this);
   }
 
  private:
-  Status(Code code, std::string cause) : code_(code), cause_(std::move(cause)) {}
+  // A success holds nothing, so that passing one on costs no more than a
+  // pointer.
+  struct Failure {
+    Code code;
+    std::string file;
+    std::string cause;
+  };
 
-  Code code_ = Code::kOk;
-  std::string file_;
-  std::string cause_;
+  Status(Code code, std::string cause)
+      : failure_(std::make_unique<Failure>(Failure{code, {}, std::move(cause)})) {}
+  static const std::string& empty() {
+    static const std::string nothing;
+    return nothing;
+  }
+
+  std::unique_ptr<Failure> failure_;
 };
 
 // The causes the programs give by their own rules, where no call failed.
