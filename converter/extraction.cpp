@@ -59,7 +59,8 @@ Status keptFolder(Extraction& run, std::string& path) {
   for (std::uint32_t n = 1; kept.path.empty() && n < 100000; ++n) {
     const std::string name = run.names.baseName + "(kept " + std::to_string(n) + ")";
     bool made = false;
-    if (Status status = platform::makeFolder(run.names.directoryPrefix + name, made); !status.ok()) {
+    if (Status status = platform::makeFolder(run.names.directoryPrefix + name, made);
+        !status.ok()) {
       return status;
     }
     if (made) {
@@ -238,9 +239,9 @@ Status openIndex(std::optional<PendingFile>& index, const RunNames& names) {
     status = Status::unwritable(std::string(util::cause::kReadOnly));
   }
   if (!status.ok()) return std::move(status).about(shownName);
-  index.emplace(path, shownName, "Zerbolt",
-                holds == NameHolds::kNothing ? PendingFile::Where::kInPlace
-                                             : PendingFile::Where::kBeside);
+  index.emplace(
+      path, shownName, "Zerbolt",
+      holds == NameHolds::kNothing ? PendingFile::Where::kInPlace : PendingFile::Where::kBeside);
   status = index->create();
   if (!status.ok()) index.reset();
   return status;

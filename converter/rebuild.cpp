@@ -69,9 +69,9 @@ Status rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image,
   run.report.showBeforeCopying(after.dataSize);
   char header[formats::kImageHeaderSize];
   formats::encodeImageHeader(header, after);
-  status = io::writeHeaderAndRange(run.archive, run.position,
-                                   std::string_view(header, sizeof header), imageFile,
-                                   stored.dataOffset, after.dataSize);
+  status =
+      io::writeHeaderAndRange(run.archive, run.position, std::string_view(header, sizeof header),
+                              imageFile, stored.dataOffset, after.dataSize);
   run.position += formats::kImageHeaderSize + after.dataSize;
   return status;
 }
@@ -108,7 +108,8 @@ struct RebuildSteps {
 Ending rebuildArchive(Report& report, const RunNames& names) {
   const std::string stem = names.directoryPrefix + names.baseName;
   io::File indexFile;
-  Ending ending = Ending::abort(io::File::openInput(stem + ".rep", names.baseName + ".rep", indexFile));
+  Ending ending =
+      Ending::abort(io::File::openInput(stem + ".rep", names.baseName + ".rep", indexFile));
   if (!ending.failure.ok()) return ending;
   io::PendingFile newArchive(stem + "(new).spr", newArchiveName(names), "Zerbolt");
   ending.failure = newArchive.create();

@@ -136,8 +136,8 @@ std::string imageFileHeader(const HeaderTemplates& templates, std::string_view t
 // image's dataSize data bytes from `archive` at `dataOffset` (zeros where the
 // archive ends first). The type name must be known.
 util::Status writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
-                          std::string_view typeName, const ImageHeader& header,
-                          const io::File& archive, std::uint64_t dataOffset);
+                            std::string_view typeName, const ImageHeader& header,
+                            const io::File& archive, std::uint64_t dataOffset);
 
 // What an image file read back holds: the fields the rebuild looks at.
 struct ImageFileFields {

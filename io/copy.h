@@ -16,8 +16,8 @@ namespace io {
 // than one chunk is ever held. Bytes that `from` lacks are zeros: written
 // out over the bytes `to` held when it was opened, and past them left to the
 // file system as a hole, so a huge declared size costs no disk.
-util::Status copyRange(const File& from, std::uint64_t fromOffset, File& to,
-                       std::uint64_t toOffset, std::uint64_t size);
+util::Status copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset,
+                       std::uint64_t size);
 
 // Writes `header` at `toOffset` and, right after it, the `size` bytes of
 // `from` at `fromOffset`, as copyRange does; a small range that `from` holds
@@ -28,7 +28,7 @@ util::Status writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string_v
 // Compares the `size` bytes of `a` at `aOffset` and of `b` at `bOffset`,
 // bytes either file lacks read as zeros; `same` tells the outcome. Read a
 // piece at a time, with no more held than `size` bytes in all.
-util::Status sameBytes(const File& a, std::uint64_t aOffset, const File& b,
-                       std::uint64_t bOffset, std::uint64_t size, bool& same);
+util::Status sameBytes(const File& a, std::uint64_t aOffset, const File& b, std::uint64_t bOffset,
+                       std::uint64_t size, bool& same);
 
 }  // namespace io

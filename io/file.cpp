@@ -83,7 +83,8 @@ Status File::readThroughWindow(std::uint64_t offset, char* buffer, std::size_t s
         windowFilled_ > 0 && offset >= windowStart_ && offset <= windowEnd + windowFilled_;
     nextWindowSize_ = runsOn ? std::min(nextWindowSize_ * 2, kLargestWindow) : kFirstWindow;
     const std::size_t windowSize = std::max(nextWindowSize_, size);
-    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(windowSize, size_ - offset));
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(windowSize, size_ - offset));
     if (window_.size() < windowSize) window_.resize(windowSize);
     windowStart_ = offset;
     windowFilled_ = 0;

@@ -22,9 +22,9 @@ PendingFile::~PendingFile() {
 Status PendingFile::create() {
   platform::OpenedFile opened;
   std::string path = finalPath_;
-  Status created = inPlace_ ? platform::createNewFile(finalPath_, opened)
-                            : platform::createUniqueFile(finalPath_, temporaryNameStart_, path,
-                                                         opened);
+  Status created = inPlace_
+                       ? platform::createNewFile(finalPath_, opened)
+                       : platform::createUniqueFile(finalPath_, temporaryNameStart_, path, opened);
   if (!created.ok()) return std::move(created).about(shownName_);
   writtenPath_ = std::move(path);
   file_ = File::adopt(opened, shownName_);

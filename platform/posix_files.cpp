@@ -77,7 +77,8 @@ Status refuseOtherThanAFile(const std::string& path, bool throughLinks, Status::
 }  // namespace
 
 Status openOutputFile(const std::string& path, OpenedFile& opened) {
-  if (Status refused = refuseOtherThanAFile(path, false, Status::Code::kUnwritable); !refused.ok()) {
+  if (Status refused = refuseOtherThanAFile(path, false, Status::Code::kUnwritable);
+      !refused.ok()) {
     return refused;
   }
   int fd = openWith(path, O_RDWR | O_CREAT | O_NOFOLLOW);
@@ -102,8 +103,8 @@ Status readAt(FileHandle file, std::uint64_t offset, char* buffer, std::size_t s
               std::size_t& got) {
   got = 0;
   while (got < size) {
-    const ssize_t n = ::pread(static_cast<int>(file), buffer + got, size - got,
-                              static_cast<off_t>(offset + got));
+    const ssize_t n =
+        ::pread(static_cast<int>(file), buffer + got, size - got, static_cast<off_t>(offset + got));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return failed(Status::Code::kUnreadable);
     if (n == 0) break;

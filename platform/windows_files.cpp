@@ -129,7 +129,8 @@ Status opened(HANDLE handle, bool writable, Status::Code code, OpenedFile& file)
 Status openOutputFile(const std::string& path, OpenedFile& file) {
   constexpr auto kCode = Status::Code::kUnwritable;
   HANDLE handle = INVALID_HANDLE_VALUE;
-  Status status = openNotThroughLink(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, kCode, handle);
+  Status status =
+      openNotThroughLink(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, kCode, handle);
   if (status.ok()) return opened(handle, true, kCode, file);
   if (::GetFileAttributesW(filePath(path).c_str()) == INVALID_FILE_ATTRIBUTES) return status;
   if (!openNotThroughLink(path, GENERIC_READ, OPEN_EXISTING, kCode, handle).ok()) return status;
@@ -225,9 +226,9 @@ Status lookAtName(const std::string& path, NameHolds& holds) {
   }
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     HANDLE handle = INVALID_HANDLE_VALUE;
-    const Status status = openWith(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
-                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                   kCode, handle);
+    const Status status =
+        openWith(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
+                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, kCode, handle);
     if (!status.ok()) return status;
     const bool link = isLink(handle);
     ::CloseHandle(handle);

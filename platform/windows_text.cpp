@@ -45,8 +45,8 @@ std::string systemMessage(std::uint32_t error) {
       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string message = length > 0 ? toUtf8(std::wstring_view(text, length)) : "";
   if (text != nullptr) ::LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ')) {
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
     message.pop_back();
   }
   return message.empty() ? "Windows error " + std::to_string(error) : message;

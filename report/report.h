@@ -94,8 +94,8 @@ void printFailure(Report& report, const util::Status& failure);
 
 // How a run ended, for its closing lines and its exit status.
 struct Ending {
-  util::Status failure;        // what ended the run as an abort, if anything did
-  std::string wrongArgument;   // the "Layer 8 Error" line of a run that never began
+  util::Status failure;                   // what ended the run as an abort, if anything did
+  std::string wrongArgument;              // the "Layer 8 Error" line of a run that never began
   std::optional<formats::WalkStop> stop;  // where the walk stopped, if it did
   bool stopAborts = false;                // a stop ends the run as an abort
   std::string total;                      // the line of the images listed, if the run has one

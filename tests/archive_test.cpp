@@ -15,8 +15,8 @@
 namespace {
 
 using formats::ArchiveWalk;
-using io::File;
 using formats::ImageHeader;
+using io::File;
 using testing_support::archiveStart;
 using testing_support::Bytes;
 using testing_support::readFile;

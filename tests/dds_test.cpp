@@ -12,9 +12,9 @@
 
 namespace {
 
-using io::File;
 using formats::ImageHeader;
 using formats::dds::ImageFileFields;
+using io::File;
 using testing_support::Bytes;
 using testing_support::le32;
 using testing_support::ramp;

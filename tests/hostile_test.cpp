@@ -314,9 +314,10 @@ TEST(HostileImageFiles, ReplacedByADirectory) {
   fs::remove(dir.file("units-1-2.dds"));
   fs::create_directory(dir.file("units-1-2.dds"));
   const auto result = runProgram(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
-  EXPECT_TRUE(result.output.ends_with(" \r\nCouldnt read units-1-2.dds\r\n"
-                                      "Reason: There is a folder of that name\r\n \r\n"
-                                      "Zerbolt Aborted!\r\n"))
+  EXPECT_TRUE(
+      result.output.ends_with(" \r\nCouldnt read units-1-2.dds\r\n"
+                              "Reason: There is a folder of that name\r\n \r\n"
+                              "Zerbolt Aborted!\r\n"))
       << result.output;
   EXPECT_FALSE(fs::exists(dir.file("units(new).spr")));
 }
@@ -505,7 +506,8 @@ TEST_F(HostilePosix, EveryFailingFileCallIsToldOrHarmless) {
         const std::size_t told = out.find("\r\nCouldnt ");
         ASSERT_NE(told, std::string::npos) << out;
         // Every failure is followed by the system's words for it.
-        for (std::size_t at = told; at != std::string::npos; at = out.find("\r\nCouldnt ", at + 2)) {
+        for (std::size_t at = told; at != std::string::npos;
+             at = out.find("\r\nCouldnt ", at + 2)) {
           const std::size_t next = out.find("\r\n", at + 2);
           EXPECT_EQ(out.substr(next, cause.size() + 12), "\r\nReason: " + cause + "\r\n") << out;
         }

@@ -8,9 +8,9 @@
 
 namespace {
 
-using io::File;
 using formats::ImageHeader;
 using formats::Step;
+using io::File;
 using testing_support::Bytes;
 using testing_support::readFile;
 using testing_support::TempDir;
@@ -56,8 +56,8 @@ TEST(IndexReader, ReadsBackWhatWasWrittenZerosPastTheCutAndStopsInsideARecord) {
       return step != Step::kStopped;
     };
     const bool read = gave(index.readSectionCount(sections, step)) &&
-                      gave(index.readImageCount(images, step)) && gave(index.readImage(first, step)) &&
-                      gave(index.readImage(second, step));
+                      gave(index.readImageCount(images, step)) &&
+                      gave(index.readImage(first, step)) && gave(index.readImage(second, step));
     // Records end at 4, 8, 32 and 56.
     const bool betweenRecords = length == 0 || length == 4 || length == 8 || length % 24 == 8;
     ASSERT_EQ(read, betweenRecords) << "cut at " << length;

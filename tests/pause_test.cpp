@@ -251,11 +251,14 @@ TEST_F(Pause, EndedAtItsLastPauseAnExtractionKeepsItsFiles) {
     TerminalRun run(ZERBOLT_PATH, {"units.spr"}, dir.path().string());
     ASSERT_TRUE(run.waitForOutput("Done!"));
     ASSERT_TRUE(run.stillWaitingAfter(200ms));
-    if (closeWindow) run.hangUp();
-    else run.type("\x03");
+    if (closeWindow)
+      run.hangUp();
+    else
+      run.type("\x03");
     EXPECT_FALSE(run.stillWaitingAfter(1s));
-    EXPECT_EQ(readFile(dir.file("units.rep")),
-              Bytes().u32(1).u32(2).header(kDxt1, 0, 0, 4, 4, 8).header(kDxt1, 0, 0, 4, 4, 8).str());
+    EXPECT_EQ(
+        readFile(dir.file("units.rep")),
+        Bytes().u32(1).u32(2).header(kDxt1, 0, 0, 4, 4, 8).header(kDxt1, 0, 0, 4, 4, 8).str());
     EXPECT_EQ(readFile(dir.file("units-1-1.dds")), dxtFileHeader("DXT1", 4, 4, 8) + "aaaaaaaa");
     EXPECT_EQ(readFile(dir.file("units-1-2.dds")), dxtFileHeader("DXT1", 4, 4, 8) + "bbbbbbbb");
     EXPECT_EQ(readFile(dir.file("units(kept 1)/units-1-2.dds")), "edited picture");

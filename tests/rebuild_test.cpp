@@ -382,12 +382,12 @@ TEST(RebuildFailures, ArchiveThatCannotBePutInPlaceIsReported) {
     if (readOnlyFile) std::filesystem::permissions(target, std::filesystem::perms::owner_read);
     if (!readOnlyFile) std::filesystem::create_directory(target);
     const auto result = runProgram(ZERBOLT_PATH, {"units.rep"}, dir.path().string());
-    EXPECT_EQ(result.output, start("units", 1) +
-                                 "Section 1 : 1 Images\r\n"
-                                 " \r\nCouldnt write units(new).spr\r\nReason: " +
-                                 (readOnlyFile ? "The file is read-only"
-                                               : "There is a folder of that name") +
-                                 "\r\n \r\n" + kAborted);
+    EXPECT_EQ(result.output,
+              start("units", 1) +
+                  "Section 1 : 1 Images\r\n"
+                  " \r\nCouldnt write units(new).spr\r\nReason: " +
+                  (readOnlyFile ? "The file is read-only" : "There is a folder of that name") +
+                  "\r\n \r\n" + kAborted);
     EXPECT_TRUE(readOnlyFile ? readFile(target) == "earlier archive"
                              : std::filesystem::is_directory(target));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
