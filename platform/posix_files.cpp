@@ -77,10 +77,8 @@ Status refuseOtherThanAFile(const std::string& path, bool throughLinks, Status::
 }  // namespace
 
 Status openOutputFile(const std::string& path, OpenedFile& opened) {
-  if (Status refused = refuseOtherThanAFile(path, false, Status::Code::kUnwritable);
-      !refused.ok()) {
-    return refused;
-  }
+  Status refused = refuseOtherThanAFile(path, false, Status::Code::kUnwritable);
+  if (!refused.ok()) return refused;
   int fd = openWith(path, O_RDWR | O_CREAT | O_NOFOLLOW);
   if (fd >= 0) return keepIfRegular(fd, true, Status::Code::kUnwritable, opened);
   const int writeError = errno;
@@ -91,9 +89,8 @@ Status openOutputFile(const std::string& path, OpenedFile& opened) {
 }
 
 Status openInputFile(const std::string& path, OpenedFile& opened) {
-  if (Status refused = refuseOtherThanAFile(path, true, Status::Code::kUnreadable); !refused.ok()) {
-    return refused;
-  }
+  Status refused = refuseOtherThanAFile(path, true, Status::Code::kUnreadable);
+  if (!refused.ok()) return refused;
   const int fd = openWith(path, O_RDONLY);
   if (fd < 0) return failed(isMissing(errno) ? Status::Code::kMissing : Status::Code::kUnreadable);
   return keepIfRegular(fd, false, Status::Code::kUnreadable, opened);
