@@ -1,5 +1,7 @@
 #include "converter/extraction.h"
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -69,7 +71,8 @@ Status keptFolder(Extraction& run, std::string& path) {
     }
   }
   path = kept.path;
-  return {};
+  // Every name taken: the system's words for that.
+  return path.empty() ? Status::unwritable(std::strerror(EEXIST)) : Status();
 }
 
 // Where an older image file goes in the kept folder: under the name it had,

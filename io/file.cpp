@@ -88,10 +88,7 @@ Status File::readThroughWindow(std::uint64_t offset, char* buffer, std::size_t s
     if (window_.size() < windowSize) window_.resize(windowSize);
     windowStart_ = offset;
     windowFilled_ = 0;
-    if (Status status = readWhole(offset, window_.data(), wanted); !status.ok()) {
-      windowFilled_ = 0;
-      return status;
-    }
+    if (Status status = readWhole(offset, window_.data(), wanted); !status.ok()) return status;
     windowFilled_ = wanted;
   }
   std::memcpy(buffer, window_.data() + (offset - windowStart_), size);
