@@ -39,6 +39,7 @@ struct Extraction {
   const io::File& archive;
   formats::ArchiveWalk walk;
   formats::IndexWriter index;
+  io::Comparison comparison;  // of older pictures with the archive's images
   KeptFolder kept;
   std::uint32_t total = 0;
   std::uint32_t unwrittenFiles = 0;
@@ -90,6 +91,7 @@ struct ImageFile {
   std::uint32_t image;
   std::string path;
   std::string name;
+  platform::FileStamp older = {};  // the older file under the name, as it was compared
 };
 
 // Puts the written picture in place with the older one kept in the kept
@@ -120,7 +122,13 @@ Status writeImage(Extraction& run, const ImageFile& file, PendingFile::Where whe
                                           run.archive, run.walk.dataOffset());
   }
   if (!status.ok()) return status;
-  if (!keepOlder) return pending.commit();
+  if (!keepOlder) {
+    // An edit saved since the comparison is kept, never replaced.
+    bool changed = false;
+    const bool over = where == PendingFile::Where::kBeside;
+    Status committed = pending.commit("", over ? &file.older : nullptr, &changed);
+    if (!changed) return committed;
+  }
   return commitKeepingOlder(run, pending, file);
 }
 
@@ -135,13 +143,15 @@ enum class Older {
 // it, or of the archive, ends the run: an older file that cannot be read
 // cannot be told from an edited one. It is closed again before anything
 // moves it (Windows moves no file over an open one).
-Status lookAtOlder(const Extraction& run, const ImageFile& image, const ImageHeader& header,
+Status lookAtOlder(Extraction& run, ImageFile& image, const ImageHeader& header,
                    const std::string& typeName, Older& older) {
   io::File file;
   Status status = io::File::openInput(image.path, image.name, file);
+  if (status.ok()) status = file.stamp(image.older);
   bool stores = false;
   if (status.ok()) {
-    status = formats::dds::storesImage(file, header, run.archive, run.walk.dataOffset(), stores);
+    status = formats::dds::storesImage(file, header, run.archive, run.walk.dataOffset(),
+                                       run.comparison, stores);
   }
   if (!status.ok()) return status;
   older = Older::kAnother;
@@ -162,7 +172,7 @@ Status saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
   run.report.showBeforeCopying(header.dataSize);
   std::string path = imagePath(run.names, section, image);
   std::string name = path.substr(run.names.directoryPrefix.size());
-  const ImageFile file{section, image, std::move(path), std::move(name)};
+  ImageFile file{section, image, std::move(path), std::move(name)};
   NameHolds holds = NameHolds::kNothing;
   Status status = platform::lookAtName(file.path, holds);
   if (status.ok()) status = platform::refusalOf(holds, Status::Code::kUnwritable);
@@ -263,6 +273,7 @@ report::Ending extractArchive(Report& report, const RunNames& names,
                  archive,
                  formats::ArchiveWalk(archive),
                  formats::IndexWriter(indexFile ? &indexFile->file() : nullptr),
+                 {},
                  {},
                  0,
                  0};

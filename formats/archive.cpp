@@ -68,54 +68,37 @@ bool isKnownTypeName(std::string_view name) {
   return !name.starts_with("Unknown");
 }
 
-bool PastEndLimit::admit(std::uint64_t offset) {
-  if (stopped_) return false;
-  if (offset >= fileSize_ && ++recordsPastEnd_ > kAllowance) stopped_ = true;
-  return !stopped_;
-}
-
-bool PastEndLimit::admitWhole(std::uint64_t offset, std::uint64_t size) {
-  if (offset < fileSize_ && size > fileSize_ - offset) stopped_ = true;
-  return !stopped_;
-}
-
-bool PastEndLimit::admitCount(std::uint32_t count, std::uint64_t firstOffset,
-                              std::uint64_t recordSize) {
-  const std::uint64_t room = fileSize_ > firstOffset ? fileSize_ - firstOffset : 0;
-  const std::uint64_t records = (room + recordSize - 1) / recordSize;
-  if (count > records + kAllowance) stopped_ = true;
-  return !stopped_;
-}
-
 ArchiveWalk::ArchiveWalk(const io::File& archive) : archive_(archive), limit_(archive.size()) {}
 
 util::Status ArchiveWalk::readSectionCount(std::uint32_t& count, Step& step) {
   step = Step::kStopped;
-  if (!limit_.admit(kSectionCountOffset)) return {};
+  if (!limit_.holds(kSectionCountOffset, 4)) return {};
   if (util::Status read = readU32(archive_, kSectionCountOffset, count); !read.ok()) return read;
-  if (!limit_.admitWhole(kSectionCountOffset, 4)) return {};
-  step = limit_.admitCount(count, kFirstSectionOffset, 4) ? Step::kGoOn : Step::kLast;
+  step = limit_.hasRoomFor(count, kFirstSectionOffset, 4) ? Step::kGoOn : Step::kLast;
   return {};
 }
 
 util::Status ArchiveWalk::readImageCount(std::uint32_t& count, Step& step) {
   step = Step::kStopped;
-  if (!limit_.admit(position_)) return {};
   place_.nextSection();
+  if (!limit_.holds(position_, 4)) return {};
   if (util::Status read = readU32(archive_, position_, count); !read.ok()) return read;
-  if (!limit_.admitWhole(position_, 4)) return {};
   position_ += 4;
-  step = limit_.admitCount(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
+  step = limit_.hasRoomFor(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
   return {};
 }
 
 util::Status ArchiveWalk::readImage(ImageHeader& header, Step& step) {
   step = Step::kStopped;
-  if (!limit_.admit(position_)) return {};
   place_.nextImage();
+  if (!limit_.holds(position_, kImageHeaderSize)) {
+    place_.stopHere(position_ >= limit_.fileSize() ? WalkStop::Where::kBeforeImage
+                                                   : WalkStop::Where::kInsideImage);
+    return {};
+  }
   if (util::Status read = readImageHeader(archive_, position_, header); !read.ok()) return read;
-  if (!limit_.admitWhole(position_, kImageHeaderSize + std::uint64_t{header.dataSize})) {
-    place_.cutHere();
+  if (!limit_.holds(position_, kImageHeaderSize + std::uint64_t{header.dataSize})) {
+    place_.stopHere(WalkStop::Where::kInsideImage);
     return {};
   }
   dataOffset_ = position_ + kImageHeaderSize;

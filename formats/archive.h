@@ -14,8 +14,8 @@
 //                  +20 dataSize   bytes of texture data that follow
 //                  +24 data       as a DDS file holds it after its header
 //
-// There is no magic, checksum, offset table or alignment. Nothing in the file
-// is checked against its length: bytes past the end read as zeros.
+// There is no magic, checksum, offset table or alignment. Every record must
+// lie in the file (RecordLimit).
 #pragma once
 
 #include <cstddef>
@@ -70,69 +70,60 @@ bool isKnownTypeName(std::string_view name);
 
 // Counts are not bounded by the format, so a damaged file, or a file that is
 // no archive at all, can declare billions of sections or images that are not
-// there. Three limits stop a walk:
+// there. Every record must lie in the file, so two limits stop a walk:
 //  - a record (a count, an index header, or an archive image: its header
-//    and its data) that begins before the end of the file and ends after it
-//    stops the walk before anything of it is used: the file was cut inside
+//    and its data) that does not end by the end of the file stops the walk
+//    before anything of it is used: the file was cut before it or inside
 //    it, and what is missing would come out as zeros;
-//  - a count whose records could not all begin before the end of the file,
-//    even at their smallest (4 bytes a section, 24 an image: a header with
-//    no data) and with kAllowance more past the end, stops the walk right
-//    after it is read;
-//  - records wholly past the end of a file read as zeros as usual, but only
-//    the first kAllowance of them: the next one stops the walk, and so does
-//    every one after it.
-// None changes the walk of a whole archive.
-class PastEndLimit {
+//  - a count whose records cannot all fit in the bytes after it, even at
+//    their smallest (4 bytes a section, 24 an image: a header with no data),
+//    stops the walk right after it is read.
+// Neither changes the walk of a whole archive.
+class RecordLimit {
  public:
-  static constexpr int kAllowance = 16;
+  explicit RecordLimit(std::uint64_t fileSize) : fileSize_(fileSize) {}
 
-  explicit PastEndLimit(std::uint64_t fileSize) : fileSize_(fileSize) {}
-
-  // False when the record at `offset` is one past the allowance.
-  bool admit(std::uint64_t offset);
-  // False, and the walk stopped, when the `size` bytes at `offset` begin
-  // before the end of the file and end after it.
-  bool admitWhole(std::uint64_t offset, std::uint64_t size);
-  // False, and the walk stopped, when `count` records of at least
-  // `recordSize` bytes, the first at `firstOffset`, cannot all begin before
-  // the end of the file with the allowance: more than
-  // ceil((file size - firstOffset) / recordSize) + kAllowance, a file that
-  // ends before `firstOffset` holding none.
-  bool admitCount(std::uint32_t count, std::uint64_t firstOffset, std::uint64_t recordSize);
-  bool stopped() const { return stopped_; }
+  // True when the `size` bytes at `offset` all lie in the file.
+  bool holds(std::uint64_t offset, std::uint64_t size) const {
+    return offset <= fileSize_ && size <= fileSize_ - offset;
+  }
+  // True when `count` records of at least `recordSize` bytes, the first at
+  // `firstOffset`, can all lie in the file.
+  bool hasRoomFor(std::uint32_t count, std::uint64_t firstOffset, std::uint64_t recordSize) const {
+    const std::uint64_t room = fileSize_ > firstOffset ? fileSize_ - firstOffset : 0;
+    return count <= room / recordSize;
+  }
   std::uint64_t fileSize() const { return fileSize_; }
 
  private:
   std::uint64_t fileSize_;
-  int recordsPastEnd_ = 0;
-  bool stopped_ = false;
 };
 
 // Where a walk stopped, for the line that tells it.
 struct WalkStop {
+  enum class Where { kBeforeCounts, kBeforeImage, kInsideImage };
   std::uint64_t fileSize = 0;
-  // The image the file ends inside, numbered as in the report; 0 when the
-  // walk stopped at a count or past the end.
+  Where where = Where::kBeforeCounts;
+  // The image the file ends before or inside, numbered as in the report.
   std::uint32_t section = 0;
   std::uint32_t image = 0;
 };
 
-// The numbers of the record a walk reads, and of the image it was cut
-// inside, if any.
+// The numbers of the record a walk reads, and where it stopped.
 class WalkPlace {
  public:
   void nextSection() { ++section_, image_ = 0; }
   void nextImage() { ++image_; }
-  void cutHere() { cut_ = true; }
+  void stopHere(WalkStop::Where where) { where_ = where; }
   WalkStop stop(std::uint64_t fileSize) const {
-    return cut_ ? WalkStop{fileSize, section_, image_} : WalkStop{fileSize};
+    if (where_ == WalkStop::Where::kBeforeCounts) return WalkStop{fileSize};
+    return WalkStop{fileSize, where_, section_, image_};
   }
 
  private:
   std::uint32_t section_ = 0;
   std::uint32_t image_ = 0;
-  bool cut_ = false;
+  WalkStop::Where where_ = WalkStop::Where::kBeforeCounts;
 };
 
 // What the read of the next record of a walk gave, when it did not fail.
@@ -161,7 +152,7 @@ class ArchiveWalk {
 
  private:
   const io::File& archive_;
-  PastEndLimit limit_;
+  RecordLimit limit_;
   WalkPlace place_;
   std::uint64_t position_ = kFirstSectionOffset;
   std::uint64_t dataOffset_ = 0;

@@ -53,6 +53,8 @@ util::Status readImageFileFields(const io::File& imageFile, ImageFileFields& fie
   fields.greenMask = field(kGreenMaskOffset);
   fields.blueMask = field(kBlueMaskOffset);
   fields.alphaMask = field(kAlphaMaskOffset);
+  fields.gimpMarked = std::string_view(header + kGimpMarkOffset, kGimpMark.size()) == kGimpMark;
+  fields.gimpEncoding = field(kGimpEncodingOffset);
   fields.dxgiFormat = field(kDxgiFormatOffset);
   fields.resourceDimension = field(kResourceDimensionOffset);
   fields.miscFlag = field(kMiscFlagOffset);
@@ -134,6 +136,14 @@ std::optional<std::uint32_t> classifyImageFile(const ImageFileFields& fields) {
   return std::nullopt;
 }
 
+bool isOtherDxt5Encoding(const ImageFileFields& fields) {
+  if (fields.fourCC != TypeCode::kDxt5) return false;
+  if ((fields.pixelFormatFlags & kPixelNormalMap) != 0) return true;
+  const std::uint32_t encoding = fields.gimpEncoding;
+  return fields.gimpMarked &&
+         (encoding == kGimpAlphaExponent || encoding == kGimpYCoCg || encoding == kGimpYCoCgScaled);
+}
+
 std::optional<std::uint32_t> imageDataSize(const ImageFileFields& fields, std::uint32_t typeCode) {
   if ((fields.headerFlags & kFlagLinearSize) != 0) return fields.linearSize;
   std::uint64_t units;  // 4 x 4 blocks or pixels
@@ -168,6 +178,11 @@ util::Status inspect(const io::File& imageFile, StoredImage& image) {
     return util::Status::refused(
         "Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or 8.8.8.8 ARGB");
   }
+  if (isOtherDxt5Encoding(fields)) {
+    return util::Status::refused(
+        "This DXT5 is stored as a normal map, Alpha Exponent or YCoCg, which the game shows in "
+        "wrong colours. Please save it as plain BC3 / DXT5");
+  }
   const std::optional<std::uint32_t> dataSize = imageDataSize(fields, *typeCode);
   if (!dataSize) {
     return util::Status::refused("The image is too large for an archive. Please save it smaller");
@@ -186,7 +201,8 @@ util::Status inspectImageFile(const io::File& imageFile, StoredImage& image) {
 }
 
 util::Status storesImage(const io::File& imageFile, const ImageHeader& header,
-                         const io::File& archive, std::uint64_t dataOffset, bool& stores) {
+                         const io::File& archive, std::uint64_t dataOffset,
+                         io::Comparison& comparison, bool& stores) {
   stores = false;
   StoredImage stored;
   util::Status inspected = inspectImageFile(imageFile, stored);
@@ -196,7 +212,8 @@ util::Status storesImage(const io::File& imageFile, const ImageHeader& header,
       stored.height != header.height || stored.dataSize != header.dataSize) {
     return {};
   }
-  return io::sameBytes(imageFile, stored.dataOffset, archive, dataOffset, header.dataSize, stores);
+  return comparison.sameBytes(imageFile, stored.dataOffset, archive, dataOffset, header.dataSize,
+                              stores);
 }
 
 }  // namespace formats::dds

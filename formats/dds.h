@@ -25,8 +25,16 @@
 //   2. the pixel format is none of the archive's five (classifyImageFile):
 //      of unknown format; so is a file too short to hold the fields it is
 //      read for, as they read as zeros;
-//   3. the data size (imageDataSize) does not fit in 32 bits: too large;
-//   4. the file ends before its data do: cut short.
+//   3. a "DXT5" file marked as another encoding of DXT5 data (a normal map,
+//      GIMP's Alpha Exponent or YCoCg), which the game would show in wrong
+//      colours (isOtherDxt5Encoding);
+//   4. the data size (imageDataSize) does not fit in 32 bits: too large;
+//   5. the file ends before its data do: cut short.
+//
+// GIMP marks its own files in the reserved words, and the encoding of DXT5
+// data after it:
+//
+//   offset  32  "GIMP-DDS"            offset  44  "AEXP", "YCG1" or "YCG2"
 //
 // A file whose FourCC is "DX10" has a second header of 20 bytes at 128 (as
 // Direct3D 10's DDS_HEADER_DXT10), and its data begin at 148:
@@ -43,6 +51,7 @@
 #include <string_view>
 
 #include "formats/archive.h"
+#include "io/copy.h"
 #include "io/file.h"
 #include "util/status.h"
 
@@ -57,6 +66,8 @@ inline constexpr std::uint64_t kHeightOffset = 12;
 inline constexpr std::uint64_t kWidthOffset = 16;
 inline constexpr std::uint64_t kLinearSizeOffset = 20;
 inline constexpr std::uint64_t kMipmapCountOffset = 28;
+inline constexpr std::uint64_t kGimpMarkOffset = 32;
+inline constexpr std::uint64_t kGimpEncodingOffset = 44;
 inline constexpr std::uint64_t kPixelFormatSizeOffset = 76;
 inline constexpr std::uint64_t kPixelFormatFlagsOffset = 80;
 inline constexpr std::uint64_t kFourCCOffset = 84;
@@ -96,6 +107,14 @@ static_assert(kConverterFlags == 0x00081007);
 inline constexpr std::uint32_t kPixelFourCC = 0x4;
 inline constexpr std::uint32_t kPixelRgb = 0x40;
 inline constexpr std::uint32_t kPixelRgbAlpha = 0x41;  // RGB with alpha pixels
+// NVIDIA's normal-map flag, which GIMP's BC3nm export sets too.
+inline constexpr std::uint32_t kPixelNormalMap = 0x80000000;
+
+inline constexpr std::string_view kGimpMark = "GIMP-DDS";
+// GIMP's encodings of DXT5 data as little-endian words: "AEXP", "YCG1", "YCG2".
+inline constexpr std::uint32_t kGimpAlphaExponent = 0x50584541;
+inline constexpr std::uint32_t kGimpYCoCg = 0x31474359;
+inline constexpr std::uint32_t kGimpYCoCgScaled = 0x32474359;
 
 inline constexpr std::uint32_t kCapsTexture = 0x1000;
 
@@ -152,6 +171,8 @@ struct ImageFileFields {
   std::uint32_t greenMask = 0;
   std::uint32_t blueMask = 0;
   std::uint32_t alphaMask = 0;
+  bool gimpMarked = false;  // "GIMP-DDS" at 32
+  std::uint32_t gimpEncoding = 0;
   // The DX10 header's, where the FourCC is "DX10".
   std::uint32_t dxgiFormat = 0;
   std::uint32_t resourceDimension = 0;
@@ -188,6 +209,9 @@ struct StoredImage {
   std::uint64_t dataOffset = 0;
 };
 
+// True for a "DXT5" file whose data are another encoding than plain DXT5.
+bool isOtherDxt5Encoding(const ImageFileFields& fields);
+
 // Looks at an image file in the order above: `image` when it can be
 // stored; a failure kRefused, with the reason for the modder, when it
 // cannot, or a failed read of it.
@@ -200,7 +224,8 @@ util::Status inspectImageFile(const io::File& imageFile, StoredImage& image);
 // the data). Compared a piece at a time; a failure is a failed read of
 // either file.
 util::Status storesImage(const io::File& imageFile, const ImageHeader& header,
-                         const io::File& archive, std::uint64_t dataOffset, bool& stores);
+                         const io::File& archive, std::uint64_t dataOffset,
+                         io::Comparison& comparison, bool& stores);
 
 // How many data bytes the image holds. That is the linear size when the
 // header flags say the field holds one; otherwise (a row pitch, or nothing

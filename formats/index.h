@@ -49,8 +49,8 @@ class IndexWriter {
   util::Status failure_;
 };
 
-// Reads an index front to back; bytes past its end read as zeros, within the
-// same limit as the archive walk.
+// Reads an index front to back, every record within the file as in the
+// archive walk.
 class IndexReader {
  public:
   explicit IndexReader(const io::File& index) : index_(index), limit_(index.size()) {}
@@ -65,7 +65,7 @@ class IndexReader {
 
  private:
   const io::File& index_;
-  PastEndLimit limit_;
+  RecordLimit limit_;
   WalkPlace place_;
   std::uint64_t position_ = 4;
 };

@@ -39,40 +39,35 @@ std::string signedText(std::uint32_t value) {
 
 ReferenceWalk walkBytes(std::string_view bytes, std::uint64_t countOffset, bool dataFollow) {
   ReferenceWalk walk;
-  int pastEnd = 0;
-  const auto admit = [&](std::uint64_t offset) {
-    if (offset >= bytes.size() && ++pastEnd > 16) walk.stopped = true;
+  // Every record lies wholly in the file, or the walk stops before it.
+  const auto lies = [&](std::uint64_t offset, std::uint64_t size) {
+    if (offset > bytes.size() || size > bytes.size() - offset) walk.stopped = true;
     return !walk.stopped;
   };
-  // A count whose smallest records could not all begin before the end, 16
-  // past it allowed, stops the walk after it.
+  // A count whose smallest records cannot all fit after it stops the walk
+  // after it.
   const auto holds = [&](std::uint32_t count, std::uint64_t from, std::uint64_t recordSize) {
     const std::uint64_t room = bytes.size() > from ? bytes.size() - from : 0;
-    if (count > (room + recordSize - 1) / recordSize + 16) walk.stopped = true;
+    if (count > room / recordSize) walk.stopped = true;
     return !walk.stopped;
   };
-  // A record the file ends inside stops the walk before it is used.
-  const auto whole = [&](std::uint64_t offset, std::uint64_t size) {
-    if (offset < bytes.size() && offset + size > bytes.size()) walk.stopped = true;
-    return !walk.stopped;
-  };
-  if (!admit(countOffset) || !whole(countOffset, 4)) return walk;
+  if (!lies(countOffset, 4)) return walk;
   walk.sectionCount = u32At(bytes, countOffset);
   std::uint64_t position = countOffset + 4;
   if (!holds(walk.sectionCount, position, 4)) return walk;
   for (std::uint64_t s = 1; s <= walk.sectionCount; ++s) {
-    if (!admit(position) || !whole(position, 4)) return walk;
+    if (!lies(position, 4)) return walk;
     const std::uint32_t count = u32At(bytes, position);
     position += 4;
     ++walk.sectionsWalked;
     walk.imageCounts.push_back(count);
     if (!holds(count, position, 24)) return walk;
     for (std::uint64_t i = 1; i <= count; ++i) {
-      if (!admit(position)) return walk;
+      if (!lies(position, 24)) return walk;
       formats::ImageHeader h{u32At(bytes, position),      u32At(bytes, position + 4),
                              u32At(bytes, position + 8),  u32At(bytes, position + 12),
                              u32At(bytes, position + 16), u32At(bytes, position + 20)};
-      if (!whole(position, 24 + (dataFollow ? std::uint64_t{h.dataSize} : 0))) return walk;
+      if (!lies(position, 24 + (dataFollow ? std::uint64_t{h.dataSize} : 0))) return walk;
       position += 24;
       walk.images.push_back(
           {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(i), h, position});

@@ -72,8 +72,9 @@ struct WalkedImage {
 };
 
 // The walk of an archive (counts from offset 4, data after each header) or of
-// an index (counts from 0, no data), written out plainly: zeros past the end,
-// and a stop at the 17th record past it or at a record the file ends inside.
+// an index (counts from 0, no data), written out plainly: a stop at a record
+// that does not lie wholly in the file, and after a count whose records
+// cannot all fit in the bytes after it.
 struct ReferenceWalk {
   std::uint32_t sectionCount = 0;
   std::uint64_t sectionsWalked = 0;

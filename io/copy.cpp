@@ -1,6 +1,7 @@
 #include "io/copy.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -39,16 +40,22 @@ Status copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint
   return to.writeZeros(toOffset + available, toOffset + size);
 }
 
-Status sameBytes(const File& a, std::uint64_t aOffset, const File& b, std::uint64_t bOffset,
-                 std::uint64_t size, bool& same) {
+Status Comparison::sameBytes(const File& a, std::uint64_t aOffset, const File& b,
+                             std::uint64_t bOffset, std::uint64_t size, bool& same) {
+  // At most a chunk each, and no more than `size` in all for a small range.
   const auto piece = static_cast<std::size_t>(std::min(kCopyChunk, (size + 1) / 2));
-  std::vector<char> fromA(piece), fromB(piece);
+  if (piece > pieceSize_) {
+    pieces_.reset(new char[2 * piece]);  // not cleared: every byte compared is read first
+    pieceSize_ = piece;
+  }
+  char* fromA = pieces_.get();
+  char* fromB = fromA + pieceSize_;
   same = false;
   for (std::uint64_t done = 0; done < size;) {
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(piece, size - done));
-    if (Status read = a.read(aOffset + done, fromA.data(), n); !read.ok()) return read;
-    if (Status read = b.read(bOffset + done, fromB.data(), n); !read.ok()) return read;
-    if (!std::equal(fromA.begin(), fromA.begin() + n, fromB.begin())) return {};
+    if (Status read = a.read(aOffset + done, fromA, n); !read.ok()) return read;
+    if (Status read = b.read(bOffset + done, fromB, n); !read.ok()) return read;
+    if (std::memcmp(fromA, fromB, n) != 0) return {};
     done += n;
   }
   same = true;

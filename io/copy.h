@@ -3,7 +3,9 @@
 // file it happened in: a read of the source, or a write of the target.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "io/file.h"
@@ -25,10 +27,20 @@ util::Status copyRange(const File& from, std::uint64_t fromOffset, File& to, std
 util::Status writeHeaderAndRange(File& to, std::uint64_t toOffset, std::string_view header,
                                  const File& from, std::uint64_t fromOffset, std::uint64_t size);
 
-// Compares the `size` bytes of `a` at `aOffset` and of `b` at `bOffset`,
-// bytes either file lacks read as zeros; `same` tells the outcome. Read a
-// piece at a time, with no more held than `size` bytes in all.
-util::Status sameBytes(const File& a, std::uint64_t aOffset, const File& b, std::uint64_t bOffset,
-                       std::uint64_t size, bool& same);
+// Compares ranges of two files a piece at a time, bytes either file lacks
+// read as zeros. It keeps its two pieces from one comparison to the next and
+// never clears them, so that a run of comparisons (a second extraction over
+// a first) costs its reads and little more.
+class Comparison {
+ public:
+  // `same` tells whether the `size` bytes of `a` at `aOffset` and of `b` at
+  // `bOffset` are the same; a failure is a failed read of either file.
+  util::Status sameBytes(const File& a, std::uint64_t aOffset, const File& b, std::uint64_t bOffset,
+                         std::uint64_t size, bool& same);
+
+ private:
+  std::unique_ptr<char[]> pieces_;  // the two pieces, side by side
+  std::size_t pieceSize_ = 0;
+};
 
 }  // namespace io

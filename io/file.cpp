@@ -37,6 +37,7 @@ File& File::operator=(File&& other) noexcept {
     openedSize_ = std::exchange(other.openedSize_, 0);
     name_ = std::move(other.name_);
     window_ = std::move(other.window_);
+    windowCapacity_ = std::exchange(other.windowCapacity_, 0);
     windowStart_ = other.windowStart_;
     windowFilled_ = std::exchange(other.windowFilled_, 0);
     nextWindowSize_ = std::exchange(other.nextWindowSize_, kFirstWindow);
@@ -85,13 +86,16 @@ Status File::readThroughWindow(std::uint64_t offset, char* buffer, std::size_t s
     const std::size_t windowSize = std::max(nextWindowSize_, size);
     const auto wanted =
         static_cast<std::size_t>(std::min<std::uint64_t>(windowSize, size_ - offset));
-    if (window_.size() < windowSize) window_.resize(windowSize);
+    if (windowCapacity_ < windowSize) {
+      window_.reset(new char[windowSize]);
+      windowCapacity_ = windowSize;
+    }
     windowStart_ = offset;
     windowFilled_ = 0;
-    if (Status status = readWhole(offset, window_.data(), wanted); !status.ok()) return status;
+    if (Status status = readWhole(offset, window_.get(), wanted); !status.ok()) return status;
     windowFilled_ = wanted;
   }
-  std::memcpy(buffer, window_.data() + (offset - windowStart_), size);
+  std::memcpy(buffer, window_.get() + (offset - windowStart_), size);
   return {};
 }
 
@@ -147,6 +151,10 @@ Status File::writeZeros(std::uint64_t begin, std::uint64_t end) {
   // Windows asks for holes before one is left.
   if (writable_) platform::allowHoles(handle_);
   return write(end - 1, zeros.data(), 1);
+}
+
+Status File::stamp(platform::FileStamp& stamp) const {
+  return named(platform::stampOf(handle_, stamp));
 }
 
 Status File::close() {

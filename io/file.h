@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,9 @@ class File {
   // system as a hole, so that a huge range costs no disk.
   util::Status writeZeros(std::uint64_t begin, std::uint64_t end);
 
+  // What tells this version of the file from another (platform::FileStamp).
+  util::Status stamp(platform::FileStamp& stamp) const;
+
   // Fails when the system reports, on closing, that written bytes were lost.
   util::Status close();
 
@@ -87,7 +91,8 @@ class File {
   std::string name_;
   // The read-ahead window: bytes [windowStart_, windowStart_ + windowFilled_)
   // of the file.
-  mutable std::vector<char> window_;
+  mutable std::unique_ptr<char[]> window_;  // not cleared: only bytes read are used
+  mutable std::size_t windowCapacity_ = 0;
   mutable std::uint64_t windowStart_ = 0;
   mutable std::size_t windowFilled_ = 0;
   mutable std::size_t nextWindowSize_ = kFirstWindow;

@@ -31,16 +31,22 @@ Status PendingFile::create() {
   return {};
 }
 
-Status PendingFile::commit(const std::string& keepOlderAs) {
+Status PendingFile::commit(const std::string& keepOlderAs, const platform::FileStamp* olderMustBe,
+                           bool* olderChanged) {
   if (writtenPath_.empty()) return Status::unwritable("The file was not made").about(shownName_);
   // Made in place and written whole, only a write lost on closing can spoil
   // the file now.
   if (inPlace_) platform::noLongerRemoveIfInterrupted(writtenPath_);
   Status done = file_.close();
-  if (done.ok() && !inPlace_) done = putInPlace(keepOlderAs);
+  bool changed = false;
+  if (done.ok() && !inPlace_) done = putInPlace(keepOlderAs, olderMustBe, &changed);
   if (!done.ok()) {
     discard();
     return done;
+  }
+  if (changed) {
+    *olderChanged = true;
+    return {};
   }
   if (!inPlace_) platform::noLongerRemoveIfInterrupted(writtenPath_);
   writtenPath_.clear();
@@ -50,10 +56,16 @@ Status PendingFile::commit(const std::string& keepOlderAs) {
 // A file its owner made read-only was meant to stay: Windows refuses to
 // replace one, and not every system does (rename() replaces it, and so does
 // Wine's MoveFileEx). A folder is told as one, not as the system's refusal.
-Status PendingFile::putInPlace(const std::string& keepOlderAs) const {
+Status PendingFile::putInPlace(const std::string& keepOlderAs,
+                               const platform::FileStamp* olderMustBe, bool* olderChanged) const {
   platform::NameHolds holds = platform::NameHolds::kNothing;
-  Status status = platform::lookAtName(finalPath_, holds);
-  if (status.ok() && holds == platform::NameHolds::kReadOnlyFile) {
+  platform::FileStamp stamp;
+  Status status = platform::lookAtName(finalPath_, holds, &stamp);
+  const bool isFile =
+      holds == platform::NameHolds::kFile || holds == platform::NameHolds::kReadOnlyFile;
+  if (status.ok() && olderMustBe != nullptr && isFile && stamp != *olderMustBe) {
+    *olderChanged = true;
+  } else if (status.ok() && holds == platform::NameHolds::kReadOnlyFile) {
     status = Status::unwritable(std::string(util::cause::kReadOnly));
   } else if (status.ok() && holds == platform::NameHolds::kFolder) {
     status = platform::refusalOf(holds, Status::Code::kUnwritable);

@@ -36,10 +36,18 @@ class PendingFile {
   // to `keepOlderAs` first when that is given (replaceFileKeeping). A
   // failure removes the file and leaves everything else where it was; so
   // does a read-only file or a folder under the name, which stays.
-  util::Status commit(const std::string& keepOlderAs = "");
+  //
+  // With `olderMustBe`, a file under the name is replaced only while it is
+  // still that one, looked at right before the replace; when it is not,
+  // nothing moves, `olderChanged` is set, and the caller may commit again,
+  // keeping it.
+  util::Status commit(const std::string& keepOlderAs = "",
+                      const platform::FileStamp* olderMustBe = nullptr,
+                      bool* olderChanged = nullptr);
 
  private:
-  util::Status putInPlace(const std::string& keepOlderAs) const;
+  util::Status putInPlace(const std::string& keepOlderAs, const platform::FileStamp* olderMustBe,
+                          bool* olderChanged) const;
   void discard();
 
   std::string finalPath_;

@@ -33,6 +33,18 @@ struct OpenedFile {
 // system's own words for the failure, or one of util::cause's where the
 // call refuses by the rules below; the file is not named yet.
 
+// What tells one version of a file from another: the file itself (its
+// volume and number), its length and when it was last written.
+struct FileStamp {
+  std::uint64_t volume = 0;
+  std::uint64_t number = 0;
+  std::uint64_t size = 0;
+  std::int64_t written = 0;  // in the system's own units
+  bool operator==(const FileStamp&) const = default;
+};
+// The stamp of an open file.
+util::Status stampOf(FileHandle file, FileStamp& stamp);
+
 // What stands under a name, the name itself looked at, not what a link
 // there leads to.
 enum class NameHolds {
@@ -43,8 +55,9 @@ enum class NameHolds {
   kLink,   // a symbolic link, a junction, any name that stands for another
   kOther,  // a device, a FIFO, a socket
 };
-// A failure (kUnwritable) when the name cannot be looked at.
-util::Status lookAtName(const std::string& path, NameHolds& holds);
+// A failure (kUnwritable) when the name cannot be looked at. A `stamp`, when
+// asked for, is that of the file found there, in the same look.
+util::Status lookAtName(const std::string& path, NameHolds& holds, FileStamp* stamp = nullptr);
 
 // Why a run does not take what stands under a name for a file: nothing for
 // nothing, a file or a read-only file (which are the caller's to judge),

@@ -161,7 +161,24 @@ std::uint64_t copyBetweenFiles(FileHandle from, std::uint64_t fromOffset, FileHa
   return done;
 }
 
-Status lookAtName(const std::string& path, NameHolds& holds) {
+namespace {
+
+FileStamp stampFrom(const struct stat& status) {
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+          static_cast<std::uint64_t>(status.st_size),
+          static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+Status stampOf(FileHandle file, FileStamp& stamp) {
+  struct stat status {};
+  if (::fstat(static_cast<int>(file), &status) != 0) return failed(Status::Code::kUnreadable);
+  stamp = stampFrom(status);
+  return {};
+}
+
+Status lookAtName(const std::string& path, NameHolds& holds, FileStamp* stamp) {
   struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) {
     if (!isMissing(errno)) return failed(Status::Code::kUnwritable);
@@ -169,6 +186,7 @@ Status lookAtName(const std::string& path, NameHolds& holds) {
     return {};
   }
   holds = holdsOf(status);
+  if (stamp != nullptr) *stamp = stampFrom(status);
   return {};
 }
 

@@ -212,7 +212,42 @@ std::uint64_t copyBetweenFiles(FileHandle, std::uint64_t, FileHandle, std::uint6
   return 0;
 }
 
-Status lookAtName(const std::string& path, NameHolds& holds) {
+namespace {
+
+Status stampFrom(HANDLE handle, Status::Code code, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info)) return failed(code);
+  const auto join = [](DWORD high, DWORD low) { return std::uint64_t{high} << 32 | low; };
+  stamp = {info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
+           join(info.nFileSizeHigh, info.nFileSizeLow),
+           static_cast<std::int64_t>(
+               join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))};
+  return {};
+}
+
+}  // namespace
+
+Status stampOf(FileHandle file, FileStamp& stamp) {
+  return stampFrom(fromHandle(file), Status::Code::kUnreadable, stamp);
+}
+
+namespace {
+
+Status stampOfName(const std::string& path, FileStamp& stamp) {
+  constexpr auto kCode = Status::Code::kUnwritable;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  Status status =
+      openWith(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
+               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, kCode, handle);
+  if (!status.ok()) return status;
+  status = stampFrom(handle, kCode, stamp);
+  ::CloseHandle(handle);
+  return status;
+}
+
+}  // namespace
+
+Status lookAtName(const std::string& path, NameHolds& holds, FileStamp* stamp) {
   constexpr auto kCode = Status::Code::kUnwritable;
   const std::wstring name = filePath(path);
   holds = NameHolds::kOther;
@@ -239,10 +274,10 @@ Status lookAtName(const std::string& path, NameHolds& holds) {
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     holds = NameHolds::kFolder;
-  } else {
-    holds = (attributes & FILE_ATTRIBUTE_READONLY) ? NameHolds::kReadOnlyFile : NameHolds::kFile;
+    return {};
   }
-  return {};
+  holds = (attributes & FILE_ATTRIBUTE_READONLY) ? NameHolds::kReadOnlyFile : NameHolds::kFile;
+  return stamp == nullptr ? Status() : stampOfName(path, *stamp);
 }
 
 namespace {

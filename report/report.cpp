@@ -118,13 +118,15 @@ void printFailure(Report& report, const util::Status& failure) {
 
 namespace {
 
-// Said once when a walk gives up: on counts that run far past the end of the
-// file, or on a record the file ends inside.
+// Said once when a walk gives up: on a record the file ends before or
+// inside, or on a count the rest of the file cannot hold.
 void printWalkStopped(Report& report, const formats::WalkStop& stop) {
+  using Where = formats::WalkStop::Where;
   blankLine(report);
-  const std::string where =
-      stop.image == 0 ? " before its counts do"
-                      : " inside image " + numberText(stop.section) + "-" + numberText(stop.image);
+  const std::string image = numberText(stop.section) + "-" + numberText(stop.image);
+  const std::string where = stop.where == Where::kBeforeCounts  ? " before its counts do"
+                            : stop.where == Where::kBeforeImage ? " before image " + image
+                                                                : " inside image " + image;
   printLine(report, "***Error: The file ends at byte " + std::to_string(stop.fileSize) + where +
                         "; stopped here.***");
 }

@@ -114,7 +114,8 @@ std::vector<Case> cases() {
        {{"short.spr", string("\xCD\xCC\x8C\x3F", 4)}},
        {"short.spr"},
        "Quandrel - short.spr\r\n"
-       "Number of section(s) in short.spr: 0\r\n"
+       " \r\n"
+       "***Error: The file ends at byte 4 before its counts do; stopped here.***\r\n"
        " \r\n"
        "0 image(s) in short.spr\r\n"
        " \r\n"
@@ -167,8 +168,9 @@ std::vector<Case> cases() {
       {"an empty file",
        {{"units.spr", ""}},
        {"units.spr"},
-       "Quandrel - units.spr\r\nNumber of section(s) in units.spr: 0\r\n \r\n"
-       "0 image(s) in units.spr\r\n \r\nDone!\r\n"},
+       "Quandrel - units.spr\r\n \r\n"
+       "***Error: The file ends at byte 0 before its counts do; stopped here.***\r\n"
+       " \r\n0 image(s) in units.spr\r\n \r\nDone!\r\n"},
       {"a file that is not there",
        {},
        {"mods\\none.spr"},
@@ -188,33 +190,33 @@ TEST_P(CounterRun, PrintsTheReportAndChangesNoFile) {
 INSTANTIATE_TEST_SUITE_P(Reports, CounterRun, ::testing::ValuesIn(cases()),
                          testing_support::caseName);
 
-// A section count the file could hold, but each section past its end is
-// read as 0 images: 16 such records are followed, the 17th stops the walk.
-TEST(CounterRun, CountsFarPastTheEndStop) {
-  TempDir dir;
-  // 36 bytes: room for 7 sections, so 19 is within what the file may hold.
-  writeFile(dir.file("big.spr"), archiveStart(19).u32(1).header(0x31545844, 1, 1, 4, 4, 0));
-  const auto result = runProgram(QUANDREL_PATH, {"big.spr"}, dir.path().string(), 5);
-  ASSERT_FALSE(result.timedOut);
-  std::string expected = std::string(
-                             "Quandrel - big.spr\r\n"
-                             "Number of section(s) in big.spr: 19\r\n"
-                             " \r\n"
-                             "Number of image(s) in section 1: 1\r\n") +
-                         kHeader + "1   1        1         4      4       0         DXT1\r\n";
-  // Section 2's count lies at the end itself, section 17's is the 16th past it.
-  for (int s = 2; s <= 17; ++s) {
-    expected += " \r\nNumber of image(s) in section " + std::to_string(s) + ": 0\r\n";
-    expected += kHeader;
+// Every record must lie in the file: a section count whose counts cannot
+// all fit stops right after its line, and a header that lies wholly past
+// the end stops the walk before it.
+TEST(CounterRun, RecordsPastTheEndStop) {
+  const std::string row = "1   1        1         4      4       24        DXT1\r\n";
+  const struct {
+    std::string archive;
+    std::string expected;
+  } cases[] = {
+      {archiveStart(19).u32(1).header(0x31545844, 1, 1, 4, 4, 0),
+       "Number of section(s) in big.spr: 19\r\n \r\n"
+       "***Error: The file ends at byte 36 before its counts do; stopped here.***\r\n"
+       " \r\n0 image(s) in big.spr\r\n \r\nDone!\r\n"},
+      {archiveStart(1).u32(2).image(0x31545844, 1, 1, 4, 4, std::string(24, 'd')),
+       "Number of section(s) in big.spr: 1\r\n \r\nNumber of image(s) in section 1: 2\r\n" +
+           std::string(kHeader) + row +
+           " \r\n***Error: The file ends at byte 60 before image 1-2; stopped here.***\r\n"
+           " \r\n1 image(s) in big.spr\r\n \r\nDone!\r\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    writeFile(dir.file("big.spr"), c.archive);
+    const auto result = runProgram(QUANDREL_PATH, {"big.spr"}, dir.path().string(), 5);
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.output, "Quandrel - big.spr\r\n" + c.expected);
+    EXPECT_EQ(result.exitStatus, 1);
   }
-  expected +=
-      " \r\n"
-      "***Error: The file ends at byte 36 before its counts do; stopped here.***\r\n"
-      " \r\n"
-      "1 image(s) in big.spr\r\n"
-      " \r\n"
-      "Done!\r\n";
-  EXPECT_EQ(result.output, expected);
 }
 
 // An image count whose 24-byte headers could not all begin before the end

@@ -35,6 +35,9 @@ using testing_support::Files;
 constexpr const char* kAborted = "Zerbolt Aborted!\r\n";
 constexpr const char* kUnconvertibleReason =
     "Reason: Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or 8.8.8.8 ARGB\r\n";
+constexpr const char* kEncodingReason =
+    "Reason: This DXT5 is stored as a normal map, Alpha Exponent or YCoCg, which the game shows "
+    "in wrong colours. Please save it as plain BC3 / DXT5\r\n";
 constexpr const char* kCutReason =
     "Reason: The file ends before its image data do. Please save it again\r\n";
 
@@ -48,7 +51,8 @@ struct Dds {
   std::string fourCC = std::string(4, '\0');
   std::uint32_t bits = 0, red = 0, green = 0, blue = 0, alpha = 0;
   std::string data;
-  std::string dx10 = "";  // the DX10 header, for FourCC "DX10"
+  std::string dx10 = "";      // the DX10 header, for FourCC "DX10"
+  std::string reserved = "";  // what the file holds from offset 24 on, up to 52 bytes
 };
 
 // A DX10 header: DXGI format, resource dimension, misc flag, array size.
@@ -64,7 +68,8 @@ std::string ddsBytes(const Dds& d) {
       .u32(d.height)
       .u32(d.width)
       .u32(d.linearSize)
-      .fill(76 - 24, '\0')
+      .raw(d.reserved)
+      .fill(76 - 24 - d.reserved.size(), '\0')
       .u32(32)
       .u32(d.pixelFlags)
       .raw(d.fourCC)
@@ -343,6 +348,21 @@ std::vector<Case> cases() {
        oneImage(dxt1Index, ddsBytes({0x100F, 131072, 65536, 0, 0x4, "DXT5", 0, 0, 0, 0, 0, ""})),
        {"units.rep"},
        oneImageRefused("Reason: The image is too large for an archive. Please save it smaller\r\n"),
+       {}},
+
+      // Other encodings of DXT5 data, marked by GIMP or by the normal-map flag.
+      {"a DXT5 of GIMP's YCoCg is refused",
+       oneImage(dxt1Index,
+                ddsBytes({0x81007, 32, 64, 2048, 0x4, "DXT5", 0, 0, 0, 0, 0, ramp(2048), "",
+                          std::string(8, '\0') + "GIMP-DDS" + std::string(4, '\0') + "YCG1"})),
+       {"units.rep"},
+       oneImageRefused(kEncodingReason),
+       {}},
+      {"a DXT5 flagged as a normal map is refused",
+       oneImage(dxt1Index,
+                ddsBytes({0x81007, 32, 64, 2048, 0x80000004, "DXT5", 0, 0, 0, 0, 0, ramp(2048)})),
+       {"units.rep"},
+       oneImageRefused(kEncodingReason),
        {}},
 
       {"24-bit RGB is refused",

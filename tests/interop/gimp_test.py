@@ -33,23 +33,24 @@ DEFAULT, RGB8, RGBA8, BGR8, ABGR8, R5G6B5, RGBA4, RGB5A1, RGB10A2 = range(9)
 AEXP_FORMAT, YCOCG_FORMAT = 13, 14
 
 REFUSED = None
+OTHER_DXT5 = "other DXT5"  # refused as another encoding of DXT5 data
 # (what the export dialog calls it, compression, format, what a picture with
 #  alpha gives, what one without alpha gives, why)
 EXPORTS = [
     ("BC1 / DXT1", BC1, DEFAULT, DXT1, DXT1, "the archive's DXT1"),
     ("BC2 / DXT3", BC2, DEFAULT, DXT3, DXT3, "the archive's DXT3"),
     ("BC3 / DXT5", BC3, DEFAULT, DXT5, DXT5, "the archive's DXT5"),
-    ("BC3nm / DXT5nm", BC3N, DEFAULT, DXT5, DXT5,
-     "marked DXT5, so taken as DXT5: the game shows wrong colours"),
+    ("BC3nm / DXT5nm", BC3N, DEFAULT, OTHER_DXT5, OTHER_DXT5,
+     "marked DXT5 but another encoding, which the game shows in wrong colours"),
     ("BC4 / ATI1", BC4, DEFAULT, REFUSED, REFUSED, "ATI1, one channel: no archive type"),
     ("BC5 / ATI2", BC5, DEFAULT, REFUSED, REFUSED, "ATI2, two channels: no archive type"),
     ("RXGB (DXT5)", RXGB, DEFAULT, REFUSED, REFUSED, "not marked DXT5: no archive type"),
-    ("Alpha Exponent (DXT5)", AEXP, DEFAULT, DXT5, DXT5,
-     "marked DXT5, so taken as DXT5: the game shows wrong colours"),
-    ("YCoCg (DXT5)", YCOCG, DEFAULT, DXT5, DXT5,
-     "marked DXT5, so taken as DXT5: the game shows wrong colours"),
-    ("YCoCg scaled (DXT5)", YCOCG_SCALED, DEFAULT, DXT5, DXT5,
-     "marked DXT5, so taken as DXT5: the game shows wrong colours"),
+    ("Alpha Exponent (DXT5)", AEXP, DEFAULT, OTHER_DXT5, OTHER_DXT5,
+     "marked DXT5 but another encoding, which the game shows in wrong colours"),
+    ("YCoCg (DXT5)", YCOCG, DEFAULT, OTHER_DXT5, OTHER_DXT5,
+     "marked DXT5 but another encoding, which the game shows in wrong colours"),
+    ("YCoCg scaled (DXT5)", YCOCG_SCALED, DEFAULT, OTHER_DXT5, OTHER_DXT5,
+     "marked DXT5 but another encoding, which the game shows in wrong colours"),
     ("None, Default", NONE, DEFAULT, ARGB, REFUSED,
      "RGBA8 for a picture with alpha; 24-bit RGB8 without, which the archive has not"),
     ("None, RGB8", NONE, RGB8, REFUSED, REFUSED, "24 bits a pixel: no archive type"),
@@ -153,10 +154,13 @@ class GimpExports(unittest.TestCase):
         shutil.copy(export, workspace.path("units-1-1.dds"))
         report = workspace.zerbolt("units.rep")
         tail = report.split("\r\n")[-4:]
-        if expected is REFUSED:
-            self.assertEqual(tail, ["Reason: Unknown Filetype. Please Use DXT1, DXT3, DXT5, "
-                                    "5.6.5 RGB, or 8.8.8.8 ARGB", " ", "Zerbolt Aborted!", ""],
-                             report)
+        if expected in (REFUSED, OTHER_DXT5):
+            reason = ("Reason: This DXT5 is stored as a normal map, Alpha Exponent or YCoCg, which "
+                      "the game shows in wrong colours. Please save it as plain BC3 / DXT5"
+                      if expected == OTHER_DXT5 else
+                      "Reason: Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or "
+                      "8.8.8.8 ARGB")
+            self.assertEqual(tail, [reason, " ", "Zerbolt Aborted!", ""], report)
             self.assertFalse(os.path.exists(workspace.path("units(new).spr")))
             return
         self.assertEqual(tail[-3:], [" ", "Done!", ""], report)
