@@ -4,6 +4,9 @@
 //
 //   same_work extract ARCHIVE METHOD   writes BASE.rep and BASE-s-i.dds beside ARCHIVE
 //   same_work rebuild INDEX METHOD     writes BASE(new).spr from BASE.rep and the image files
+//   same_work compare ARCHIVE          reads the data of every image and of BASE-s-i.dds
+//                                      through two 1 MiB buffers and compares them, as a
+//                                      second extraction over an unchanged first must
 //
 // METHOD is "cfr" (copy_file_range) or "rw:N" (pread and pwrite through a
 // buffer of N bytes). The same files are created and the same byte ranges
@@ -160,11 +163,57 @@ void rebuild(const std::string& indexPath, Copier& copier) {
   ::close(index);
 }
 
+// The whole of one range, read in turn from both files.
+bool sameRange(int a, off_t aOffset, int b, off_t bOffset, std::uint64_t size,
+               std::vector<char>& fromA, std::vector<char>& fromB) {
+  while (size > 0) {
+    const std::size_t n = size < fromA.size() ? size : fromA.size();
+    if (::pread(a, fromA.data(), n, aOffset) != static_cast<ssize_t>(n)) fail("read");
+    if (::pread(b, fromB.data(), n, bOffset) != static_cast<ssize_t>(n)) fail("read");
+    if (std::memcmp(fromA.data(), fromB.data(), n) != 0) return false;
+    aOffset += static_cast<off_t>(n);
+    bOffset += static_cast<off_t>(n);
+    size -= n;
+  }
+  return true;
+}
+
+void compare(const std::string& archivePath) {
+  const int archive = ::open(archivePath.c_str(), O_RDONLY);
+  if (archive < 0) fail(archivePath);
+  const std::string stem = stemOf(archivePath);
+  std::vector<char> fromA(1 << 20), fromB(1 << 20);
+  off_t at = 4;
+  const std::uint32_t sections = readU32(archive, at);
+  at += 4;
+  for (std::uint32_t s = 1; s <= sections; ++s) {
+    const std::uint32_t images = readU32(archive, at);
+    at += 4;
+    for (std::uint32_t i = 1; i <= images; ++i) {
+      char header[24];
+      if (::pread(archive, header, 24, at) != 24) fail("read");
+      const std::uint32_t size = u32At(header + 20);
+      const std::string name = imageName(stem, s, i);
+      const int image = ::open(name.c_str(), O_RDONLY);
+      if (image < 0) fail(name);
+      if (!sameRange(image, 128, archive, at + 24, size, fromA, fromB)) fail("differs: " + name);
+      ::close(image);
+      at += 24 + static_cast<off_t>(size);
+    }
+  }
+  ::close(archive);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "compare") {
+    compare(argv[2]);
+    return 0;
+  }
   if (argc != 4) {
-    std::fprintf(stderr, "usage: same_work extract|rebuild FILE cfr|rw:N\n");
+    std::fprintf(stderr,
+                 "usage: same_work extract|rebuild FILE cfr|rw:N, or same_work compare FILE\n");
     return 2;
   }
   Copier copier(argv[3]);
