@@ -85,6 +85,14 @@ std::string keptPath(const std::string& folder, const RunNames& names, std::uint
          formats::imageFileName("", base.substr(platform::nameStart(base)), section, image);
 }
 
+// What stands under the name of a file the run would write; a failure when
+// it cannot be looked at, or is no file.
+Status lookAtOutput(const std::string& path, const std::string& shownName, NameHolds& holds) {
+  Status status = platform::lookAtName(path, holds);
+  if (status.ok()) status = platform::refusalOf(holds, Status::Code::kUnwritable);
+  return std::move(status).about(shownName);
+}
+
 // The image file of one image: where it goes, and its name in the report.
 struct ImageFile {
   std::uint32_t section;
@@ -174,9 +182,7 @@ Status saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
   std::string name = path.substr(run.names.directoryPrefix.size());
   ImageFile file{section, image, std::move(path), std::move(name)};
   NameHolds holds = NameHolds::kNothing;
-  Status status = platform::lookAtName(file.path, holds);
-  if (status.ok()) status = platform::refusalOf(holds, Status::Code::kUnwritable);
-  if (!status.ok()) return std::move(status).about(file.name);
+  if (Status looked = lookAtOutput(file.path, file.name, holds); !looked.ok()) return looked;
   if (holds == NameHolds::kNothing) {
     return writeImage(run, file, PendingFile::Where::kInPlace, header, typeName, false);
   }
@@ -246,12 +252,11 @@ Status openIndex(std::optional<PendingFile>& index, const RunNames& names) {
   const std::string path = names.directoryPrefix + names.baseName + ".rep";
   const std::string shownName = names.baseName + ".rep";
   NameHolds holds = NameHolds::kNothing;
-  Status status = platform::lookAtName(path, holds);
-  if (status.ok()) status = platform::refusalOf(holds, Status::Code::kUnwritable);
-  if (status.ok() && holds == NameHolds::kReadOnlyFile) {
-    status = Status::unwritable(std::string(util::cause::kReadOnly));
+  Status status = lookAtOutput(path, shownName, holds);
+  if (!status.ok()) return status;
+  if (holds == NameHolds::kReadOnlyFile) {
+    return Status::unwritable(std::string(util::cause::kReadOnly)).about(shownName);
   }
-  if (!status.ok()) return std::move(status).about(shownName);
   index.emplace(
       path, shownName, "Zerbolt",
       holds == NameHolds::kNothing ? PendingFile::Where::kInPlace : PendingFile::Where::kBeside);

@@ -68,11 +68,14 @@ Status openWith(const std::string& path, DWORD access, DWORD disposition, DWORD 
 // A symbolic link or a junction is a name that stands for another. Other
 // reparse points (files kept in the cloud, deduplicated files) are files in
 // their own right.
-bool isLink(HANDLE handle) {
+enum class Reparse { kNone, kLink, kOther };
+Reparse reparseOf(HANDLE handle) {
   FILE_ATTRIBUTE_TAG_INFO info{};
-  return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info) &&
-         (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-         IsReparseTagNameSurrogate(info.ReparseTag);
+  if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info) ||
+      !(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return Reparse::kNone;
+  }
+  return IsReparseTagNameSurrogate(info.ReparseTag) ? Reparse::kLink : Reparse::kOther;
 }
 
 // Opens the name itself, not what a link there leads to; a link is refused.
@@ -82,17 +85,15 @@ Status openNotThroughLink(const std::string& path, DWORD access, DWORD dispositi
   Status status = openWith(path, access, disposition,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, code, opened);
   if (!status.ok()) return status;
-  FILE_ATTRIBUTE_TAG_INFO info{};
-  const bool reparsePoint =
-      ::GetFileInformationByHandleEx(opened, FileAttributeTagInfo, &info, sizeof info) &&
-      (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-  if (!reparsePoint) {
-    handle = opened;
-    return {};
-  }
-  if (isLink(opened)) {
-    ::CloseHandle(opened);
-    return refusalOf(NameHolds::kLink, code);
+  switch (reparseOf(opened)) {
+    case Reparse::kNone:
+      handle = opened;
+      return {};
+    case Reparse::kLink:
+      ::CloseHandle(opened);
+      return refusalOf(NameHolds::kLink, code);
+    case Reparse::kOther:
+      break;
   }
   // Opened again as usual, so that it behaves as the file it is: from the
   // handle, not the name, which could meanwhile be another file's. One that
@@ -265,7 +266,7 @@ Status lookAtName(const std::string& path, NameHolds& holds, FileStamp* stamp) {
         openWith(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, kCode, handle);
     if (!status.ok()) return status;
-    const bool link = isLink(handle);
+    const bool link = reparseOf(handle) == Reparse::kLink;
     ::CloseHandle(handle);
     if (link) {
       holds = NameHolds::kLink;
