@@ -68,43 +68,4 @@ bool isKnownTypeName(std::string_view name) {
   return !name.starts_with("Unknown");
 }
 
-ArchiveWalk::ArchiveWalk(const io::File& archive) : archive_(archive), limit_(archive.size()) {}
-
-util::Status ArchiveWalk::readSectionCount(std::uint32_t& count, Step& step) {
-  step = Step::kStopped;
-  if (!limit_.holds(kSectionCountOffset, 4)) return {};
-  if (util::Status read = readU32(archive_, kSectionCountOffset, count); !read.ok()) return read;
-  step = limit_.hasRoomFor(count, kFirstSectionOffset, 4) ? Step::kGoOn : Step::kLast;
-  return {};
-}
-
-util::Status ArchiveWalk::readImageCount(std::uint32_t& count, Step& step) {
-  step = Step::kStopped;
-  place_.nextSection();
-  if (!limit_.holds(position_, 4)) return {};
-  if (util::Status read = readU32(archive_, position_, count); !read.ok()) return read;
-  position_ += 4;
-  step = limit_.hasRoomFor(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
-  return {};
-}
-
-util::Status ArchiveWalk::readImage(ImageHeader& header, Step& step) {
-  step = Step::kStopped;
-  place_.nextImage();
-  if (!limit_.holds(position_, kImageHeaderSize)) {
-    place_.stopHere(position_ >= limit_.fileSize() ? WalkStop::Where::kBeforeImage
-                                                   : WalkStop::Where::kInsideImage);
-    return {};
-  }
-  if (util::Status read = readImageHeader(archive_, position_, header); !read.ok()) return read;
-  if (!limit_.holds(position_, kImageHeaderSize + std::uint64_t{header.dataSize})) {
-    place_.stopHere(WalkStop::Where::kInsideImage);
-    return {};
-  }
-  dataOffset_ = position_ + kImageHeaderSize;
-  position_ = dataOffset_ + header.dataSize;
-  step = Step::kGoOn;
-  return {};
-}
-
 }  // namespace formats

@@ -44,36 +44,4 @@ void IndexWriter::keepFirstFailure(util::Status status) {
   if (failure_.ok()) failure_ = std::move(status);
 }
 
-util::Status IndexReader::readSectionCount(std::uint32_t& count, Step& step) {
-  step = Step::kStopped;
-  if (!limit_.holds(0, 4)) return {};
-  if (util::Status read = readU32(index_, 0, count); !read.ok()) return read;
-  step = limit_.hasRoomFor(count, position_, 4) ? Step::kGoOn : Step::kLast;
-  return {};
-}
-
-util::Status IndexReader::readImageCount(std::uint32_t& count, Step& step) {
-  step = Step::kStopped;
-  place_.nextSection();
-  if (!limit_.holds(position_, 4)) return {};
-  if (util::Status read = readU32(index_, position_, count); !read.ok()) return read;
-  position_ += 4;
-  step = limit_.hasRoomFor(count, position_, kImageHeaderSize) ? Step::kGoOn : Step::kLast;
-  return {};
-}
-
-util::Status IndexReader::readImage(ImageHeader& header, Step& step) {
-  step = Step::kStopped;
-  place_.nextImage();
-  if (!limit_.holds(position_, kImageHeaderSize)) {
-    place_.stopHere(position_ >= limit_.fileSize() ? WalkStop::Where::kBeforeImage
-                                                   : WalkStop::Where::kInsideImage);
-    return {};
-  }
-  if (util::Status read = readImageHeader(index_, position_, header); !read.ok()) return read;
-  position_ += kImageHeaderSize;
-  step = Step::kGoOn;
-  return {};
-}
-
 }  // namespace formats

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "formats/archive.h"
+#include "formats/walk.h"
 #include "io/file.h"
 
 namespace formats {
@@ -49,25 +50,10 @@ class IndexWriter {
   util::Status failure_;
 };
 
-// Reads an index front to back, every record within the file as in the
-// archive walk.
-class IndexReader {
+// The index's records: the section count first, no data after a header.
+class IndexReader : public RecordReader {
  public:
-  explicit IndexReader(const io::File& index) : index_(index), limit_(index.size()) {}
-
-  // Each reads the next record, as the archive walk does.
-  util::Status readSectionCount(std::uint32_t& count, Step& step);
-  util::Status readImageCount(std::uint32_t& count, Step& step);
-  util::Status readImage(ImageHeader& header, Step& step);
-
-  // Where the reading stopped, once a read gave no record or the last one.
-  WalkStop stop() const { return place_.stop(limit_.fileSize()); }
-
- private:
-  const io::File& index_;
-  RecordLimit limit_;
-  WalkPlace place_;
-  std::uint64_t position_ = 4;
+  explicit IndexReader(const io::File& index) : RecordReader(index, {0, false}) {}
 };
 
 }  // namespace formats

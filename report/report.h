@@ -17,7 +17,7 @@
 #include <string_view>
 #include <utility>
 
-#include "formats/archive.h"
+#include "formats/walk.h"
 #include "platform/platform.h"
 #include "util/status.h"
 
