@@ -45,10 +45,6 @@ struct Extraction {
   std::uint32_t unwrittenFiles = 0;
 };
 
-std::string archiveName(const RunNames& names) {
-  return names.baseName + ".spr";
-}
-
 // A file that could not be written is told in the table, with its reason,
 // and the run goes on.
 void reportUnwritten(Extraction& run, const Status& failure) {
@@ -60,15 +56,12 @@ void reportUnwritten(Extraction& run, const Status& failure) {
 Status keptFolder(Extraction& run, std::string& path) {
   KeptFolder& kept = run.kept;
   for (std::uint32_t n = 1; kept.path.empty() && n < 100000; ++n) {
-    const std::string name = run.names.baseName + "(kept " + std::to_string(n) + ")";
+    RunFile folder = converter::keptFolder(run.names, n);
     bool made = false;
-    if (Status status = platform::makeFolder(run.names.directoryPrefix + name, made);
-        !status.ok()) {
-      return status;
-    }
+    if (Status status = platform::makeFolder(folder.path, made); !status.ok()) return status;
     if (made) {
-      kept.path = run.names.directoryPrefix + name;
-      kept.shownName = name;
+      kept.path = std::move(folder.path);
+      kept.shownName = std::move(folder.name);
     }
   }
   path = kept.path;
@@ -76,125 +69,99 @@ Status keptFolder(Extraction& run, std::string& path) {
   return path.empty() ? Status::unwritable(std::strerror(EEXIST)) : Status();
 }
 
-// Where an older image file goes in the kept folder: under the name it had,
-// without whatever folder (or drive) the base name holds.
-std::string keptPath(const std::string& folder, const RunNames& names, std::uint32_t section,
-                     std::uint32_t image) {
-  const std::string& base = names.baseName;
-  return folder + "/" +
-         formats::imageFileName("", base.substr(platform::nameStart(base)), section, image);
-}
-
 // What stands under the name of a file the run would write; a failure when
 // it cannot be looked at, or is no file.
-Status lookAtOutput(const std::string& path, const std::string& shownName, NameHolds& holds) {
-  Status status = platform::lookAtName(path, holds);
+Status lookAtOutput(const RunFile& file, NameHolds& holds) {
+  Status status = platform::lookAtName(file.path, holds);
   if (status.ok()) status = platform::refusalOf(holds, Status::Code::kUnwritable);
-  return std::move(status).about(shownName);
+  return std::move(status).about(file.name);
 }
 
-// The image file of one image: where it goes, and its name in the report.
-struct ImageFile {
+// One image's work, decided once: its file and what the file holds.
+struct ImageWork {
   std::uint32_t section;
   std::uint32_t image;
-  std::string path;
-  std::string name;
+  RunFile file;
+  formats::dds::ImageFileContent content;
   platform::FileStamp older = {};  // the older file under the name, as it was compared
+};
+
+// What the write of an image file does with an older file under its name.
+enum class OlderFile {
+  kNone,     // nothing has the name: the file is written in place
+  kReplace,  // it stores the same picture: replaced, unless edited since
+  kKeep,     // another picture: moved to the kept folder
 };
 
 // Puts the written picture in place with the older one kept in the kept
 // folder.
-Status commitKeepingOlder(Extraction& run, PendingFile& pending, const ImageFile& file) {
+Status commitKeepingOlder(Extraction& run, PendingFile& pending, const ImageWork& work) {
   std::string folder;
-  if (Status made = keptFolder(run, folder); !made.ok()) return std::move(made).about(file.name);
-  if (Status committed = pending.commit(keptPath(folder, run.names, file.section, file.image));
+  if (Status made = keptFolder(run, folder); !made.ok())
+    return std::move(made).about(work.file.name);
+  if (Status committed =
+          pending.commit(keptPicturePath(folder, run.names, work.section, work.image));
       !committed.ok()) {
     // A folder made for nothing is not left behind.
     if (run.kept.pictures == 0 && platform::removeFolder(folder).ok()) run.kept.path.clear();
     return committed;
   }
-  report::printLine(run.report, "Kept the older " + file.name + " in " + run.kept.shownName);
+  report::printLine(run.report, "Kept the older " + work.file.name + " in " + run.kept.shownName);
   ++run.kept.pictures;
   return {};
 }
 
-// Writes the new image file whole and puts it in place: over an older file
-// that stores the same image, or with the older one kept when it does not.
-// A failure to read the archive ends the run; one to write is the picture's.
-Status writeImage(Extraction& run, const ImageFile& file, PendingFile::Where where,
-                  const ImageHeader& header, const std::string& typeName, bool keepOlder) {
-  PendingFile pending(file.path, file.name, "Zerbolt", where);
+// Writes the new image file whole and puts it in place, doing with the older
+// file what `older` says. A failure to read the archive ends the run; one to
+// write is the picture's.
+Status writeImage(Extraction& run, const ImageWork& work, OlderFile older) {
+  PendingFile pending(
+      work.file.path, work.file.name, kTemporaryNameStart,
+      older == OlderFile::kNone ? PendingFile::Where::kInPlace : PendingFile::Where::kBeside);
   Status status = pending.create();
-  if (status.ok()) {
-    status = formats::dds::writeImageFile(pending.file(), run.templates, typeName, header,
-                                          run.archive, run.walk.dataOffset());
-  }
+  if (status.ok()) status = formats::dds::writeImageFile(pending.file(), work.content);
   if (!status.ok()) return status;
-  if (!keepOlder) {
+  if (older != OlderFile::kKeep) {
     // An edit saved since the comparison is kept, never replaced.
     bool changed = false;
-    const bool over = where == PendingFile::Where::kBeside;
-    Status committed = pending.commit("", over ? &file.older : nullptr, &changed);
+    Status committed =
+        pending.commit("", older == OlderFile::kReplace ? &work.older : nullptr, &changed);
     if (!changed) return committed;
   }
-  return commitKeepingOlder(run, pending, file);
+  return commitKeepingOlder(run, pending, work);
 }
-
-// What an older file under an image file's name holds.
-enum class Older {
-  kTheFile,     // the very bytes the extraction would write: nothing to do
-  kThePicture,  // what the rebuild stores from it is the image (another header, a tail)
-  kAnother,     // an edited picture, or one the rebuild would refuse
-};
 
 // Looks at the older file under the image file's name; a failed read of
 // it, or of the archive, ends the run: an older file that cannot be read
 // cannot be told from an edited one. It is closed again before anything
 // moves it (Windows moves no file over an open one).
-Status lookAtOlder(Extraction& run, ImageFile& image, const ImageHeader& header,
-                   const std::string& typeName, Older& older) {
+Status lookAtOlder(Extraction& run, ImageWork& work, formats::dds::FileHolds& holds) {
   io::File file;
-  Status status = io::File::openInput(image.path, image.name, file);
-  if (status.ok()) status = file.stamp(image.older);
-  bool stores = false;
-  if (status.ok()) {
-    status = formats::dds::storesImage(file, header, run.archive, run.walk.dataOffset(),
-                                       run.comparison, stores);
-  }
-  if (!status.ok()) return status;
-  older = Older::kAnother;
-  if (!stores) return {};
-  const std::string expected = formats::dds::imageFileHeader(run.templates, typeName, header);
-  std::string head(expected.size(), '\0');
-  if (Status read = file.read(0, head.data(), head.size()); !read.ok()) return read;
-  const bool whole = file.size() == expected.size() + header.dataSize && head == expected;
-  older = whole ? Older::kTheFile : Older::kThePicture;
-  return {};
+  Status status = io::File::openInput(work.file.path, work.file.name, file);
+  if (status.ok()) status = file.stamp(work.older);
+  if (status.ok())
+    status = formats::dds::compareImageFile(file, work.content, run.comparison, holds);
+  return status;
 }
 
 // Saves one image of known type; an older file of its name that stores
 // another picture (an edited one) is kept, one that is read-only is never
 // replaced, and anything but a file under the name is left alone.
-Status saveImage(Extraction& run, std::uint32_t section, std::uint32_t image,
-                 const ImageHeader& header, const std::string& typeName) {
-  run.report.showBeforeCopying(header.dataSize);
-  std::string path = imagePath(run.names, section, image);
-  std::string name = path.substr(run.names.directoryPrefix.size());
-  ImageFile file{section, image, std::move(path), std::move(name)};
+Status saveImage(Extraction& run, ImageWork& work) {
+  using formats::dds::FileHolds;
+  run.report.showBeforeCopying(work.content.image.dataSize);
   NameHolds holds = NameHolds::kNothing;
-  if (Status looked = lookAtOutput(file.path, file.name, holds); !looked.ok()) return looked;
-  if (holds == NameHolds::kNothing) {
-    return writeImage(run, file, PendingFile::Where::kInPlace, header, typeName, false);
-  }
-  Older older = Older::kAnother;
-  if (Status looked = lookAtOlder(run, file, header, typeName, older); !looked.ok()) return looked;
-  if (older == Older::kTheFile) return {};
+  if (Status looked = lookAtOutput(work.file, holds); !looked.ok()) return looked;
+  if (holds == NameHolds::kNothing) return writeImage(run, work, OlderFile::kNone);
+  FileHolds older = FileHolds::kAnother;
+  if (Status looked = lookAtOlder(run, work, older); !looked.ok()) return looked;
+  if (older == FileHolds::kTheFile) return {};
   if (holds == NameHolds::kReadOnlyFile) {
-    if (older == Older::kThePicture) return {};
-    return Status::unwritable(std::string(util::cause::kReadOnly)).about(file.name);
+    if (older == FileHolds::kThePicture) return {};
+    return Status::unwritable(std::string(util::cause::kReadOnly)).about(work.file.name);
   }
-  return writeImage(run, file, PendingFile::Where::kBeside, header, typeName,
-                    older == Older::kAnother);
+  return writeImage(run, work,
+                    older == FileHolds::kAnother ? OlderFile::kKeep : OlderFile::kReplace);
 }
 
 // Extracts one image; a failure (a failed read) ends the run.
@@ -216,7 +183,12 @@ Status extractImage(Extraction& run, std::uint32_t section, std::uint32_t image,
     report::blankLine(run.report);
     return {};
   }
-  Status saved = saveImage(run, section, image, header, typeName);
+  ImageWork work{section,
+                 image,
+                 imageFile(run.names, section, image),
+                 {formats::dds::imageFileHeader(run.templates, typeName, header), header,
+                  run.archive, run.walk.dataOffset()}};
+  Status saved = saveImage(run, work);
   if (saved.code() != Status::Code::kUnwritable) return saved;
   reportUnwritten(run, saved);
   return {};
@@ -249,16 +221,15 @@ struct ExtractionSteps {
 // a failure when it must not or cannot be written (a read-only file or
 // anything but a file under its name).
 Status openIndex(std::optional<PendingFile>& index, const RunNames& names) {
-  const std::string path = names.directoryPrefix + names.baseName + ".rep";
-  const std::string shownName = names.baseName + ".rep";
+  const RunFile file = indexFile(names);
   NameHolds holds = NameHolds::kNothing;
-  Status status = lookAtOutput(path, shownName, holds);
+  Status status = lookAtOutput(file, holds);
   if (!status.ok()) return status;
   if (holds == NameHolds::kReadOnlyFile) {
-    return Status::unwritable(std::string(util::cause::kReadOnly)).about(shownName);
+    return Status::unwritable(std::string(util::cause::kReadOnly)).about(file.name);
   }
   index.emplace(
-      path, shownName, "Zerbolt",
+      file.path, file.name, kTemporaryNameStart,
       holds == NameHolds::kNothing ? PendingFile::Where::kInPlace : PendingFile::Where::kBeside);
   status = index->create();
   if (!status.ok()) index.reset();
@@ -307,15 +278,15 @@ report::Ending extractArchive(Report& report, const RunNames& names,
 
 int runExtraction(Report& report, const RunNames& names,
                   const formats::dds::HeaderTemplates& templates) {
-  report::printPiece(report, "Zerbolt - ");
+  report::printPiece(report, std::string(kProgramName) + " - ");
   report::printLine(report, names.name);
+  const RunFile archiveFile = converter::archiveFile(names);
   io::File archive;
-  Status opened =
-      io::File::openInput(names.directoryPrefix + archiveName(names), archiveName(names), archive);
+  Status opened = io::File::openInput(archiveFile.path, archiveFile.name, archive);
   if (!opened.ok()) {
-    return report::finishRun(report, "Zerbolt", report::Ending::abort(std::move(opened)));
+    return report::finishRun(report, kProgramName, report::Ending::abort(std::move(opened)));
   }
-  return report::finishRun(report, "Zerbolt", extractArchive(report, names, templates, archive));
+  return report::finishRun(report, kProgramName, extractArchive(report, names, templates, archive));
 }
 
 }  // namespace converter

@@ -5,7 +5,6 @@
 #include "formats/archive.h"
 #include "formats/dds.h"
 #include "formats/index.h"
-#include "formats/names.h"
 #include "formats/walk.h"
 #include "io/copy.h"
 #include "io/file.h"
@@ -27,10 +26,6 @@ struct Rebuild {
   io::File& archive;
   std::uint64_t position = formats::kFirstSectionOffset;
 };
-
-std::string newArchiveName(const RunNames& names) {
-  return names.baseName + "(new).spr";
-}
 
 void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
                    const ImageHeader& before, const ImageHeader& after) {
@@ -57,9 +52,9 @@ void reportChanges(Rebuild& run, std::uint32_t section, std::uint32_t image,
 // Rebuilds one image into the new archive; a failure ends the run.
 Status rebuildImage(Rebuild& run, std::uint32_t section, std::uint32_t image,
                     const ImageHeader& before) {
+  const RunFile file = converter::imageFile(run.names, section, image);
   io::File imageFile;
-  Status status = io::File::openInput(imagePath(run.names, section, image),
-                                      imageName(run.names, section, image), imageFile);
+  Status status = io::File::openInput(file.path, file.name, imageFile);
   formats::dds::StoredImage stored;
   if (status.ok()) status = formats::dds::inspectImageFile(imageFile, stored);
   if (!status.ok()) return status;
@@ -83,8 +78,9 @@ struct RebuildSteps {
   Status sectionCount(std::uint32_t count) {
     Status written = formats::writeFloat32(run.archive, 0, formats::kFormatVersion);
     if (written.ok()) written = formats::writeU32(run.archive, formats::kSectionCountOffset, count);
-    report::printLine(run.report, "Number of section(s) to be put in " + newArchiveName(run.names) +
-                                      ": " + report::numberText(count));
+    report::printLine(run.report, "Number of section(s) to be put in " +
+                                      newArchiveFile(run.names).name + ": " +
+                                      report::numberText(count));
     return written;
   }
 
@@ -106,18 +102,18 @@ struct RebuildSteps {
 // Walks the index and writes the new archive, which is put in place only when
 // every image went in.
 Ending rebuildArchive(Report& report, const RunNames& names) {
-  const std::string stem = names.directoryPrefix + names.baseName;
-  io::File indexFile;
-  Ending ending =
-      Ending::abort(io::File::openInput(stem + ".rep", names.baseName + ".rep", indexFile));
+  const RunFile indexName = indexFile(names);
+  io::File index;
+  Ending ending = Ending::abort(io::File::openInput(indexName.path, indexName.name, index));
   if (!ending.failure.ok()) return ending;
-  io::PendingFile newArchive(stem + "(new).spr", newArchiveName(names), "Zerbolt");
+  const RunFile newArchiveName = newArchiveFile(names);
+  io::PendingFile newArchive(newArchiveName.path, newArchiveName.name, kTemporaryNameStart);
   ending.failure = newArchive.create();
   if (!ending.failure.ok()) return ending;
-  formats::IndexReader index(indexFile);
+  formats::IndexReader reader(index);
   Rebuild run{report, names, newArchive.file()};
   RebuildSteps steps{run};
-  ending.failure = formats::walk(index, steps, ending.stop);
+  ending.failure = formats::walk(reader, steps, ending.stop);
   ending.stopAborts = true;
   if (ending.failure.ok() && !ending.stop) ending.failure = newArchive.commit();
   return ending;
@@ -126,9 +122,9 @@ Ending rebuildArchive(Report& report, const RunNames& names) {
 }  // namespace
 
 int runRebuild(Report& report, const RunNames& names) {
-  report::printPiece(report, "Zerbolt - ");
+  report::printPiece(report, std::string(kProgramName) + " - ");
   report::printLine(report, names.name);
-  return report::finishRun(report, "Zerbolt", rebuildArchive(report, names));
+  return report::finishRun(report, kProgramName, rebuildArchive(report, names));
 }
 
 }  // namespace converter

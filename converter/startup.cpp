@@ -82,19 +82,21 @@ formats::dds::HeaderTemplates decodeTemplates() {
 
 int runConverter(report::Report& report, std::string_view argument) {
   const formats::dds::HeaderTemplates templates = decodeTemplates();
+  const std::string program(kProgramName);
+  const std::string archive(kArchiveEnding);
   if (argument.empty()) {
-    return report::finishRun(
-        report, "Zerbolt",
-        report::Ending::wrongArgumentTold("Layer 8 Error: Drag a .spr file onto Zerbolt.exe"));
+    return report::finishRun(report, program,
+                             report::Ending::wrongArgumentTold("Layer 8 Error: Drag a " + archive +
+                                                               " file onto " + program + ".exe"));
   }
   const RunNames names = runNames(argument);
   const std::string ending = nameEnding(names.name);
-  if (ending == "spr") return runExtraction(report, names, templates);
-  if (ending == "rep") return runRebuild(report, names);
-  return report::finishRun(
-      report, "Zerbolt",
-      report::Ending::wrongArgumentTold(
-          "Layer 8 Error: Wrong filetype. Zerbolt only accepts .spr or .rep files."));
+  if (ending == kArchiveEnding.substr(1)) return runExtraction(report, names, templates);
+  if (ending == kIndexEnding.substr(1)) return runRebuild(report, names);
+  return report::finishRun(report, program,
+                           report::Ending::wrongArgumentTold(
+                               "Layer 8 Error: Wrong filetype. " + program + " only accepts " +
+                               archive + " or " + std::string(kIndexEnding) + " files."));
 }
 
 }  // namespace converter

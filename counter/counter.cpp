@@ -61,11 +61,12 @@ void printCounterRow(Report& report, std::uint32_t imageNumber, const ImageHeade
 int runCounter(Report& report, std::string_view argument) {
   if (argument.empty()) {
     return report::finishRun(
-        report, "Quandrel",
-        report::Ending::wrongArgumentTold("Layer 8 Error: Drag a .spr file onto Quandrel.exe"));
+        report, kProgramName,
+        report::Ending::wrongArgumentTold("Layer 8 Error: Drag a .spr file onto " +
+                                          std::string(kProgramName) + ".exe"));
   }
   const formats::DroppedPath path = formats::splitDroppedPath(argument);
-  report::printPiece(report, "Quandrel - ");
+  report::printPiece(report, std::string(kProgramName) + " - ");
   report::printLine(report, path.name);
   io::File archive;
   report::Ending ending;
@@ -76,7 +77,7 @@ int runCounter(Report& report, std::string_view argument) {
     ending.failure = formats::walk(walk, count, ending.stop);
     ending.total = report::signedNumberText(count.total) + " image(s) in " + path.name;
   }
-  return report::finishRun(report, "Quandrel", ending);
+  return report::finishRun(report, kProgramName, ending);
 }
 
 }  // namespace counter

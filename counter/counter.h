@@ -10,6 +10,9 @@
 
 namespace counter {
 
+// The counter's name, as its report shows it.
+inline constexpr std::string_view kProgramName = "Quandrel";
+
 // The whole run for the dropped path `argument` (empty when none was given),
 // up to and including the final pause.
 int runCounter(report::Report& report, std::string_view argument);

@@ -27,11 +27,9 @@ std::string imageFileHeader(const HeaderTemplates& templates, std::string_view t
   return bytes;
 }
 
-util::Status writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
-                            std::string_view typeName, const ImageHeader& header,
-                            const io::File& archive, std::uint64_t dataOffset) {
-  const std::string bytes = imageFileHeader(templates, typeName, header);
-  return io::writeHeaderAndRange(imageFile, 0, bytes, archive, dataOffset, header.dataSize);
+util::Status writeImageFile(io::File& imageFile, const ImageFileContent& content) {
+  return io::writeHeaderAndRange(imageFile, 0, content.fileHeader, content.archive,
+                                 content.dataOffset, content.image.dataSize);
 }
 
 std::uint64_t ImageFileFields::dataOffset() const {
@@ -200,20 +198,39 @@ util::Status inspectImageFile(const io::File& imageFile, StoredImage& image) {
   return inspect(imageFile, image).about(imageFile.name());
 }
 
-util::Status storesImage(const io::File& imageFile, const ImageHeader& header,
-                         const io::File& archive, std::uint64_t dataOffset,
+namespace {
+
+// True when the rebuild would store the image from `file`.
+util::Status storesImage(const io::File& file, const ImageFileContent& content,
                          io::Comparison& comparison, bool& stores) {
   stores = false;
+  const ImageHeader& header = content.image;
   StoredImage stored;
-  util::Status inspected = inspectImageFile(imageFile, stored);
+  util::Status inspected = inspectImageFile(file, stored);
   if (inspected.code() == util::Status::Code::kRefused) return {};
   if (!inspected.ok()) return inspected;
   if (stored.typeCode != header.typeCode || stored.width != header.width ||
       stored.height != header.height || stored.dataSize != header.dataSize) {
     return {};
   }
-  return comparison.sameBytes(imageFile, stored.dataOffset, archive, dataOffset, header.dataSize,
-                              stores);
+  return comparison.sameBytes(file, stored.dataOffset, content.archive, content.dataOffset,
+                              header.dataSize, stores);
+}
+
+}  // namespace
+
+util::Status compareImageFile(const io::File& file, const ImageFileContent& content,
+                              io::Comparison& comparison, FileHolds& holds) {
+  holds = FileHolds::kAnother;
+  bool stores = false;
+  util::Status status = storesImage(file, content, comparison, stores);
+  if (!status.ok() || !stores) return status;
+  const std::string& expected = content.fileHeader;
+  std::string head(expected.size(), '\0');
+  if (util::Status read = file.read(0, head.data(), head.size()); !read.ok()) return read;
+  const bool whole = file.size() == expected.size() + content.image.dataSize && head == expected;
+  holds = whole ? FileHolds::kTheFile : FileHolds::kThePicture;
+  return {};
 }
 
 }  // namespace formats::dds

@@ -151,12 +151,18 @@ const std::string* templateFor(const HeaderTemplates& templates, std::string_vie
 std::string imageFileHeader(const HeaderTemplates& templates, std::string_view typeName,
                             const ImageHeader& header);
 
-// Writes a whole image file for an image of known type: its header, then the
-// image's dataSize data bytes from `archive` at `dataOffset` (zeros where the
-// archive ends first). The type name must be known.
-util::Status writeImageFile(io::File& imageFile, const HeaderTemplates& templates,
-                            std::string_view typeName, const ImageHeader& header,
-                            const io::File& archive, std::uint64_t dataOffset);
+// The image file of one image of an archive: its header, made once, and the
+// image, whose dataSize data bytes lie in `archive` at `dataOffset`.
+struct ImageFileContent {
+  std::string fileHeader;
+  ImageHeader image;
+  const io::File& archive;
+  std::uint64_t dataOffset = 0;
+};
+
+// Writes a whole image file: its header, then the image's data (zeros where
+// the archive ends first).
+util::Status writeImageFile(io::File& imageFile, const ImageFileContent& content);
 
 // What an image file read back holds: the fields the rebuild looks at.
 struct ImageFileFields {
@@ -217,15 +223,19 @@ bool isOtherDxt5Encoding(const ImageFileFields& fields);
 // cannot, or a failed read of it.
 util::Status inspectImageFile(const io::File& imageFile, StoredImage& image);
 
-// `stores` true when the rebuild would store from `imageFile` exactly the
-// image of `header` whose data are the header's dataSize bytes of `archive`
-// at `dataOffset`: the same typeCode, width, height, dataSize and data
-// bytes, whatever else the file holds (another tool's header, a tail after
-// the data). Compared a piece at a time; a failure is a failed read of
-// either file.
-util::Status storesImage(const io::File& imageFile, const ImageHeader& header,
-                         const io::File& archive, std::uint64_t dataOffset,
-                         io::Comparison& comparison, bool& stores);
+// What a file under an image file's name holds.
+enum class FileHolds {
+  kAnother,     // an edited picture, or one the rebuild would refuse
+  kThePicture,  // what the rebuild stores from it is the image (another header, a tail)
+  kTheFile,     // the very bytes of the image file
+};
+
+// Tells what `file` holds against the image file `content`. The rebuild
+// would store the picture when it gives the same typeCode, width, height,
+// dataSize and data bytes, whatever else the file holds. Compared a piece at
+// a time; a failure is a failed read of either file.
+util::Status compareImageFile(const io::File& file, const ImageFileContent& content,
+                              io::Comparison& comparison, FileHolds& holds);
 
 // How many data bytes the image holds. That is the linear size when the
 // header flags say the field holds one; otherwise (a row pitch, or nothing

@@ -25,10 +25,4 @@ std::size_t lastCharactersStart(std::string_view name, std::size_t count) {
   return seen < count ? 0 : starts[seen % count];
 }
 
-std::string imageFileName(std::string_view directoryPrefix, std::string_view baseName,
-                          std::uint32_t section, std::uint32_t image) {
-  return std::string(directoryPrefix) + std::string(baseName) + "-" + std::to_string(section) +
-         "-" + std::to_string(image) + ".dds";
-}
-
 }  // namespace formats

@@ -1,10 +1,10 @@
-// How the dropped path is taken apart, and the names built from it.
+// How the dropped path is taken apart.
 //
 // Only the backslash separates directories, on every system: a forward slash
 // is an ordinary byte of the name, so "mods/units.spr" has no directory.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -21,10 +21,5 @@ DroppedPath splitDroppedPath(std::string_view argument);
 // when it has fewer), characters told apart as UTF-8: names that are not
 // UTF-8 are cut byte by byte.
 std::size_t lastCharactersStart(std::string_view name, std::size_t count);
-
-// The image file of image `image` of section `section`:
-// prefix + base name + "-" + section + "-" + image + ".dds".
-std::string imageFileName(std::string_view directoryPrefix, std::string_view baseName,
-                          std::uint32_t section, std::uint32_t image);
 
 }  // namespace formats

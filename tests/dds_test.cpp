@@ -31,7 +31,8 @@ class ImageFileWrite : public ::testing::Test {
     writeFile(dir_.file("a.spr"), "HEAD" + archiveData);
     const File archive = testing_support::openForTest(dir_.file("a.spr"));
     File image = testing_support::openForTest(dir_.file("a-1-1.dds"));
-    EXPECT_TRUE(formats::dds::writeImageFile(image, templates_, typeName, header, archive, 4).ok());
+    const std::string fileHeader = formats::dds::imageFileHeader(templates_, typeName, header);
+    EXPECT_TRUE(formats::dds::writeImageFile(image, {fileHeader, header, archive, 4}).ok());
   }
 
   // The same, returning the file's bytes.
@@ -89,7 +90,8 @@ TEST_F(ImageFileWrite, UnknownTypeAndUnwritableFileFail) {
   EXPECT_EQ(formats::dds::templateFor(templates_, "Unknown (7)"), nullptr);
   const File archive = testing_support::openForTest(dir_.file("a.spr"));
   File unopened;
-  EXPECT_EQ(formats::dds::writeImageFile(unopened, templates_, "DXT1", {}, archive, 0).code(),
+  const std::string fileHeader = formats::dds::imageFileHeader(templates_, "DXT1", {});
+  EXPECT_EQ(formats::dds::writeImageFile(unopened, {fileHeader, {}, archive, 0}).code(),
             util::Status::Code::kUnwritable);
 }
 
