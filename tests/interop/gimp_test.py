@@ -24,6 +24,7 @@ import subprocess
 import sys
 import unittest
 
+sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import interop_test as interop  # noqa: E402  (the shared archive and DDS helpers)
 import gimp_exports  # noqa: E402  (the table of exports and the checks of a rebuild)
