@@ -1,76 +1,42 @@
 #!/usr/bin/python3
-"""Round trips between Zerbolt and GIMP 2.10, the editor most modders use.
+"""Round trips between Zerbolt and a live GIMP 2.10, the editor most modders use.
 
 1. Every DDS export GIMP offers (each compression, each uncompressed format,
    mipmaps off and on, a picture with and without alpha) either comes back
    whole through a rebuild or is refused with the unconvertible-image abort
-   and no new archive, as the table below says and why.
+   and no new archive, as the table in gimp_exports.py says and why.
 2. Every image file the extraction writes loads in GIMP at its size, and the
    8.8.8.8 ARGB pixels come back exact.
 
-GIMP runs headless (gimp-console), once for all exports and once for all
-loads. Usage: gimp_test.py PATH/TO/Zerbolt [unittest options]. Exits 77 (a
-skip for CTest) when GIMP is not installed.
+GIMP runs headless (gimp-console): the exports in two GIMPs side by side,
+then the loads. Usage: gimp_test.py PATH/TO/Zerbolt [unittest options].
+Exits 77 (a skip for CTest) when GIMP is not installed.
+
+gimp_test.py PATH/TO/Zerbolt --record has this GIMP export a 16 x 16
+picture and load the files extracted from its archive, and keeps what it
+wrote and said in recorded/gimp-VERSION/, which gimp_recorded_test.py
+checks without GIMP (recorded/README.md).
 """
 
 import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import unittest
 
+sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import interop_test as interop  # noqa: E402  (the shared archive and DDS helpers)
-from interop_test import ARGB, DXT1, DXT3, DXT5, RGB565, HEIGHT, WIDTH  # noqa: E402
+import gimp_exports  # noqa: E402  (the table of exports and the checks of a rebuild)
+from gimp_exports import ARGB, ExportChecks, every_export, loaded_raw_name  # noqa: E402
 
 GIMP = shutil.which("gimp-console")
 
-# file-dds-save's compression numbers, as its help text gives them.
-NONE, BC1, BC2, BC3, BC3N, BC4, BC5, RXGB, AEXP, YCOCG, YCOCG_SCALED = range(11)
-# Its format numbers, which its help text gives wrongly.
-DEFAULT, RGB8, RGBA8, BGR8, ABGR8, R5G6B5, RGBA4, RGB5A1, RGB10A2 = range(9)
-AEXP_FORMAT, YCOCG_FORMAT = 13, 14
-
-REFUSED = None
-OTHER_DXT5 = "other DXT5"  # refused as another encoding of DXT5 data
-# (what the export dialog calls it, compression, format, what a picture with
-#  alpha gives, what one without alpha gives, why)
-EXPORTS = [
-    ("BC1 / DXT1", BC1, DEFAULT, DXT1, DXT1, "the archive's DXT1"),
-    ("BC2 / DXT3", BC2, DEFAULT, DXT3, DXT3, "the archive's DXT3"),
-    ("BC3 / DXT5", BC3, DEFAULT, DXT5, DXT5, "the archive's DXT5"),
-    ("BC3nm / DXT5nm", BC3N, DEFAULT, OTHER_DXT5, OTHER_DXT5,
-     "marked DXT5 but another encoding, which the game shows in wrong colours"),
-    ("BC4 / ATI1", BC4, DEFAULT, REFUSED, REFUSED, "ATI1, one channel: no archive type"),
-    ("BC5 / ATI2", BC5, DEFAULT, REFUSED, REFUSED, "ATI2, two channels: no archive type"),
-    ("RXGB (DXT5)", RXGB, DEFAULT, REFUSED, REFUSED, "not marked DXT5: no archive type"),
-    ("Alpha Exponent (DXT5)", AEXP, DEFAULT, OTHER_DXT5, OTHER_DXT5,
-     "marked DXT5 but another encoding, which the game shows in wrong colours"),
-    ("YCoCg (DXT5)", YCOCG, DEFAULT, OTHER_DXT5, OTHER_DXT5,
-     "marked DXT5 but another encoding, which the game shows in wrong colours"),
-    ("YCoCg scaled (DXT5)", YCOCG_SCALED, DEFAULT, OTHER_DXT5, OTHER_DXT5,
-     "marked DXT5 but another encoding, which the game shows in wrong colours"),
-    ("None, Default", NONE, DEFAULT, ARGB, REFUSED,
-     "RGBA8 for a picture with alpha; 24-bit RGB8 without, which the archive has not"),
-    ("None, RGB8", NONE, RGB8, REFUSED, REFUSED, "24 bits a pixel: no archive type"),
-    ("None, RGBA8", NONE, RGBA8, ARGB, ARGB, "the archive's 8.8.8.8 ARGB"),
-    ("None, BGR8", NONE, BGR8, REFUSED, REFUSED, "24 bits a pixel: no archive type"),
-    ("None, ABGR8", NONE, ABGR8, REFUSED, REFUSED,
-     "red and blue swapped against 8.8.8.8 ARGB"),
-    ("None, R5G6B5", NONE, R5G6B5, RGB565, RGB565, "the archive's 5.6.5 RGB"),
-    ("None, RGBA4", NONE, RGBA4, REFUSED, REFUSED, "4 bits a channel: no archive type"),
-    ("None, RGB5A1", NONE, RGB5A1, REFUSED, REFUSED, "5.5.5.1: no archive type"),
-    ("None, RGB10A2", NONE, RGB10A2, REFUSED, REFUSED, "10.10.10.2: no archive type"),
-    ("None, AExp", NONE, AEXP_FORMAT, ARGB, ARGB,
-     "marked 8.8.8.8 ARGB, so taken: the game shows wrong colours"),
-    ("None, YCoCg", NONE, YCOCG_FORMAT, ARGB, ARGB,
-     "marked 8.8.8.8 ARGB, so taken: the game shows wrong colours"),
-]
-
+# The picture is loaded once; each export saves a copy of it, flattened (no
+# alpha channel) for a picture without alpha.
 EXPORT_PROCEDURE = """
-(define (export-dds source target alpha compression format mipmaps)
-  (let* ((image (car (gimp-file-load RUN-NONINTERACTIVE source source)))
+(define (export-dds target alpha compression format mipmaps)
+  (let* ((image (car (gimp-image-duplicate picture)))
          (layer (car (gimp-image-get-active-layer image))))
     (if (= alpha 0) (set! layer (car (gimp-image-flatten image))))
     (file-dds-save RUN-NONINTERACTIVE image layer target target
@@ -94,27 +60,56 @@ def scheme_text(text):
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
-def run_gimp(workspace, procedure, calls):
-    """Runs one headless GIMP over the calls; returns what it said."""
-    script = workspace.path("batch.scm")
+def start_gimp(workspace, name, procedure, calls):
+    """Starts one headless GIMP, with a profile of its own, over the calls."""
+    script = workspace.path(f"{name}.scm")
     with open(script, "w") as f:
         f.write(procedure + "\n".join(calls) + "\n")
-    env = dict(os.environ, GIMP2_DIRECTORY=workspace.path("gimp-profile"))
-    result = subprocess.run(
+    env = dict(os.environ, GIMP2_DIRECTORY=workspace.path(f"gimp-profile-{name}"))
+    return subprocess.Popen(
         [GIMP, "-i", "-d", "-f", "-b", f"(load {scheme_text(script)})", "-b", "(gimp-quit 0)"],
-        cwd=workspace.dir, env=env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
-        timeout=600)
-    said = result.stdout + result.stderr
-    if result.returncode != 0 or "execution error" in said:
+        cwd=workspace.dir, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+        stderr=subprocess.STDOUT, text=True)
+
+
+def run_gimps(workspace, procedure, batches):
+    """Runs one headless GIMP for each list of calls, side by side; returns
+    what they said."""
+    gimps = [start_gimp(workspace, f"batch-{number}", procedure, calls)
+             for number, calls in enumerate(batches)]
+    said = ""
+    for gimp in gimps:
+        said += gimp.communicate(timeout=600)[0]
+    if any(gimp.returncode != 0 for gimp in gimps) or "execution error" in said:
         raise AssertionError(f"GIMP failed: {said}")
     return said
 
 
-def export_name(compression, format_, alpha, mipmaps):
-    return f"gimp-c{compression}-f{format_}-a{alpha}-m{mipmaps}.dds"
+def export_all(workspace, source):
+    """Has GIMP export the picture source in each way of the table, into
+    the workspace under the names export_name gives."""
+    load = (f"(define picture (car (gimp-file-load RUN-NONINTERACTIVE {scheme_text(source)} "
+            f"{scheme_text(source)})))\n")
+    calls = [f"(export-dds {scheme_text(workspace.path(name))} {alpha} {compression} "
+             f"{format_} {mipmaps})"
+             for _, name, _, alpha, compression, format_, mipmaps in every_export()]
+    # Each export starts GIMP's DDS plug-in anew, which takes most of the
+    # time: two GIMPs share the exports.
+    run_gimps(workspace, load + EXPORT_PROCEDURE, [calls[0::2], calls[1::2]])
 
 
-class GimpExports(unittest.TestCase):
+def load_all(workspace, images):
+    """Has GIMP load each extracted file and save its pixels raw; returns
+    what GIMP said."""
+    calls = []
+    for index in range(len(images)):
+        source = workspace.path(f"units-1-{index + 1}.dds")
+        raw = workspace.path(loaded_raw_name(index))
+        calls.append(f"(load-dds {scheme_text(source)} {scheme_text(raw)})")
+    return run_gimps(workspace, LOAD_PROCEDURE, [calls])
+
+
+class GimpExports(ExportChecks, unittest.TestCase):
     """A GIMP export put in place of extracted image 1-1 (DXT1, 64 x 32)."""
 
     @classmethod
@@ -122,77 +117,61 @@ class GimpExports(unittest.TestCase):
         cls.workspace = interop.Workspace()
         cls.images, _ = interop.build_test_archive(cls.workspace)
         cls.workspace.zerbolt("units.spr")
-        shutil.copy(cls.workspace.path("units-1-1.dds"), cls.workspace.path("extracted.dds"))
-        source = cls.workspace.path("picture.tga")
-        calls = []
-        for _, compression, format_, *_rest in EXPORTS:
-            for alpha in (1, 0):
-                for mipmaps in (0, 1):
-                    target = cls.workspace.path(export_name(compression, format_, alpha, mipmaps))
-                    calls.append(f"(export-dds {scheme_text(source)} {scheme_text(target)} "
-                                 f"{alpha} {compression} {format_} {mipmaps})")
-        run_gimp(cls.workspace, EXPORT_PROCEDURE, calls)
+        export_all(cls.workspace, cls.workspace.path("picture.tga"))
 
     @classmethod
     def tearDownClass(cls):
         cls.workspace.close()
 
     def test_each_export_is_rebuilt_whole_or_refused(self):
-        for label, compression, format_, with_alpha, without_alpha, why in EXPORTS:
-            for alpha, expected in ((1, with_alpha), (0, without_alpha)):
-                for mipmaps in (0, 1):
-                    name = export_name(compression, format_, alpha, mipmaps)
-                    title = (f"{label}, {'with' if alpha else 'without'} alpha, "
-                             f"mipmaps {'on' if mipmaps else 'off'} ({why})")
-                    with self.subTest(title):
-                        self.check_export(self.workspace.path(name), expected)
-
-    def check_export(self, export, expected):
-        workspace = self.workspace
-        if os.path.exists(workspace.path("units(new).spr")):
-            os.remove(workspace.path("units(new).spr"))
-        shutil.copy(export, workspace.path("units-1-1.dds"))
-        report = workspace.zerbolt("units.rep")
-        tail = report.split("\r\n")[-4:]
-        if expected in (REFUSED, OTHER_DXT5):
-            reason = ("Reason: This DXT5 is stored as a normal map, Alpha Exponent or YCoCg, which "
-                      "the game shows in wrong colours. Please save it as plain BC3 / DXT5"
-                      if expected == OTHER_DXT5 else
-                      "Reason: Unknown Filetype. Please Use DXT1, DXT3, DXT5, 5.6.5 RGB, or "
-                      "8.8.8.8 ARGB")
-            self.assertEqual(tail, [reason, " ", "Zerbolt Aborted!", ""], report)
-            self.assertFalse(os.path.exists(workspace.path("units(new).spr")))
-            return
-        self.assertEqual(tail[-3:], [" ", "Done!", ""], report)
-        exported = interop.read_bytes(export)
-        size = interop.top_level_size(expected, WIDTH, HEIGHT)
-        rebuilt = interop.walk_archive(interop.read_bytes(workspace.path("units(new).spr")))
-        self.assertEqual(rebuilt[0], (expected, 11, 22, WIDTH, HEIGHT, exported[128:128 + size]))
-        self.assertEqual(rebuilt[1:], self.images[1:])
+        for title, name, expected, *_how in every_export():
+            with self.subTest(title):
+                self.check_export(self.workspace.path(name), expected)
 
 
-class ExtractedFilesLoadInGimp(unittest.TestCase):
+class ExtractedFilesLoadInGimp(ExportChecks, unittest.TestCase):
 
     def test_every_format_loads_and_argb_is_exact(self):
-        workspace = interop.Workspace()
+        self.workspace = workspace = interop.Workspace()
         try:
             images, _ = interop.build_test_archive(workspace)
             workspace.zerbolt("units.spr")
-            calls = []
-            for index in range(len(images)):
-                source = workspace.path(f"units-1-{index + 1}.dds")
-                raw = workspace.path(f"loaded-{index + 1}.raw")
-                calls.append(f"(load-dds {scheme_text(source)} {scheme_text(raw)})")
-            said = run_gimp(workspace, LOAD_PROCEDURE, calls)
-            for index, (type_code, *_rest) in enumerate(images):
-                with self.subTest(interop.TYPE_NAMES[type_code]):
-                    source = workspace.path(f"units-1-{index + 1}.dds")
-                    self.assertIn(f"size {source} {WIDTH} {HEIGHT}", said)
-                    if type_code == ARGB:
-                        raw = interop.read_bytes(workspace.path(f"loaded-{index + 1}.raw"))
-                        self.assertEqual(raw, interop.rgba_bytes(workspace.pixels))
+            said = load_all(workspace, images)
+            self.check_loads(images, said, lambda index: workspace.path(f"units-1-{index + 1}.dds"),
+                             lambda index: workspace.path(loaded_raw_name(index)))
         finally:
             workspace.close()
+
+
+def record():
+    """Keeps what this GIMP writes and says, for a 16 x 16 picture, in
+    recorded/gimp-VERSION/."""
+    version = subprocess.run([GIMP, "--version"], capture_output=True, text=True,
+                             check=True).stdout.strip()
+    folder = os.path.join(gimp_exports.RECORDED, "gimp-" + version.split()[-1])
+    workspace = interop.Workspace(*gimp_exports.RECORDED_SIZE)
+    try:
+        images, _ = interop.build_test_archive(workspace)
+        workspace.zerbolt("units.spr")
+        export_all(workspace, workspace.path("picture.tga"))
+        said = load_all(workspace, images)
+        os.makedirs(folder, exist_ok=True)
+        for _, name, *_rest in every_export():
+            shutil.copy(workspace.path(name), os.path.join(folder, name))
+        with open(os.path.join(folder, "gimp-console-version.txt"), "w") as f:
+            f.write(version + "\n")
+        with open(os.path.join(folder, gimp_exports.LOADED_SAID), "w") as f:
+            f.write(said.replace(workspace.dir + os.sep, ""))
+        with open(os.path.join(folder, gimp_exports.LOADED_SUMS), "w") as f:
+            for index in range(len(images)):
+                name = f"units-1-{index + 1}.dds"
+                f.write(f"{gimp_exports.sha256(workspace.path(name))}  {name}\n")
+        argb = [index for index, image in enumerate(images) if image[0] == ARGB][0]
+        shutil.copy(workspace.path(loaded_raw_name(argb)),
+                    os.path.join(folder, loaded_raw_name(argb)))
+    finally:
+        workspace.close()
+    print(f"recorded in {folder}: {version}")
 
 
 if __name__ == "__main__":
@@ -202,4 +181,7 @@ if __name__ == "__main__":
         print("skipped: GIMP (gimp) is not installed")
         sys.exit(77)
     interop.ZERBOLT = os.path.abspath(sys.argv.pop(1))
-    unittest.main(verbosity=2)
+    if sys.argv[1:] == ["--record"]:
+        record()
+    else:
+        unittest.main(verbosity=2)

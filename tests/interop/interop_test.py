@@ -170,9 +170,10 @@ def run(command, cwd):
 class Workspace:
     """A scratch directory holding the test archive, its pieces and the tools' files."""
 
-    def __init__(self):
+    def __init__(self, width=WIDTH, height=HEIGHT):
         self.dir = tempfile.mkdtemp(prefix="interop-")
-        self.pixels = picture(WIDTH, HEIGHT)
+        self.width, self.height = width, height
+        self.pixels = picture(width, height)
         write_tga(self.path("picture.tga"), self.pixels)
 
     def path(self, name):
@@ -259,18 +260,19 @@ def reference_dds(path, type_code, width, height, data):
 
 
 def build_test_archive(workspace):
-    """An archive holding the picture in all five formats; the DXT data are
-    blocks of a pattern. Returns the archive's images and, per DXT type, a
-    DDS file of the same blocks written here."""
+    """An archive holding the workspace's picture, at its size, in all five
+    formats; the DXT data are blocks of a pattern. Returns the archive's images
+    and, per DXT type, a DDS file of the same blocks written here."""
+    width, height = workspace.width, workspace.height
     made = {}
     images = []
     for type_code in (DXT1, DXT3, DXT5):
-        data = dxt_data(type_code, WIDTH, HEIGHT)
+        data = dxt_data(type_code, width, height)
         made[type_code] = reference_dds(workspace.path(f"made-{type_code:x}.dds"), type_code,
-                                        WIDTH, HEIGHT, data)
-        images.append((type_code, 11, 22, WIDTH, HEIGHT, data))
-    images.append((ARGB, 33, 44, WIDTH, HEIGHT, argb_data(workspace.pixels)))
-    images.append((RGB565, 55, 66, WIDTH, HEIGHT, rgb565_data(workspace.pixels)))
+                                        width, height, data)
+        images.append((type_code, 11, 22, width, height, data))
+    images.append((ARGB, 33, 44, width, height, argb_data(workspace.pixels)))
+    images.append((RGB565, 55, 66, width, height, rgb565_data(workspace.pixels)))
     with open(workspace.path("units.spr"), "wb") as f:
         f.write(archive_bytes(images))
     return images, made
