@@ -1,11 +1,5 @@
 #include "support/files.h"
 
-#include <stdlib.h>
-
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-
 #include "support/windows.h"
 
 namespace testing_support {
@@ -16,9 +10,7 @@ TempDir::TempDir() {
     root = wineScratchRoot();
     std::filesystem::create_directories(root);
   }
-  std::string pattern = (root / "spritetest-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  path_ = harness::makeScratchFolder(root, "spritetest");
 }
 
 TempDir::~TempDir() {
@@ -36,16 +28,6 @@ std::map<std::string, std::string> listFiles(const std::filesystem::path& direct
                                                : readFile(entry.path().string());
   }
   return files;
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace testing_support

@@ -1,10 +1,12 @@
-// Scratch directories and whole-file reads and writes for tests.
+// Scratch directories for tests, and the files in them.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
+
+#include "harness/files.h"
 
 namespace testing_support {
 
@@ -29,7 +31,7 @@ class TempDir {
 std::map<std::string, std::string> listFiles(const std::filesystem::path& directory,
                                              std::uintmax_t maxBytes = 1 << 20);
 
-void writeFile(const std::string& path, const std::string& bytes);
-std::string readFile(const std::string& path);
+using harness::readFile;
+using harness::writeFile;
 
 }  // namespace testing_support
