@@ -32,18 +32,11 @@ TEST(DecodeHexText, ReadsPairsUpToTheFirstNonDigit) {
 TEST(HeaderTemplates, DecodeToTheThreeHeaders) {
   // The headers as the table of image file headers lays them out.
   const formats::dds::HeaderTemplates templates = converter::decodeTemplates();
-  EXPECT_EQ(templates.dxt, ddsBytes({.pixelFlags = 0x4, .fourCC = std::string("DXT\0", 4)}));
-  EXPECT_EQ(templates.rgb565, ddsBytes({.pixelFlags = 0x40,
-                                        .bits = 16,
-                                        .red = 0x0000F800,
-                                        .green = 0x000007E0,
-                                        .blue = 0x0000001F}));
-  EXPECT_EQ(templates.argb8888, ddsBytes({.pixelFlags = 0x41,
-                                          .bits = 32,
-                                          .red = 0x00FF0000,
-                                          .green = 0x0000FF00,
-                                          .blue = 0x000000FF,
-                                          .alpha = 0xFF000000}));
+  EXPECT_EQ(templates.dxt, ddsBytes({0x00081007, 0, 0, 0, 0x4, std::string("DXT\0", 4)}));
+  EXPECT_EQ(templates.rgb565, ddsBytes({0x00081007, 0, 0, 0, 0x40, std::string(4, '\0'), 16,
+                                        0x0000F800, 0x000007E0, 0x0000001F}));
+  EXPECT_EQ(templates.argb8888, ddsBytes({0x00081007, 0, 0, 0, 0x41, std::string(4, '\0'), 32,
+                                          0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}));
   // The same bytes read at the offsets formats/dds.h names hold the values it
   // names: the texts the converter keeps and that layout agree.
   using namespace formats::dds;

@@ -41,60 +41,26 @@ std::string ramp(std::size_t count, unsigned seed) {
 }
 
 std::string ddsBytes(const Dds& d) {
-  return Bytes()
-      .raw("DDS ")
-      .u32(124)
-      .u32(d.headerFlags)
-      .u32(d.height)
-      .u32(d.width)
-      .u32(d.linearSize)
-      .raw(d.reserved)
-      .fill(76 - 24 - d.reserved.size(), '\0')
-      .u32(32)
-      .u32(d.pixelFlags)
-      .raw(d.fourCC)
-      .u32(d.bits)
-      .u32(d.red)
-      .u32(d.green)
-      .u32(d.blue)
-      .u32(d.alpha)
-      .u32(0x1000)
-      .fill(16, '\0')
-      .raw(d.dx10)
-      .raw(d.data)
-      .str();
+  Bytes bytes;
+  bytes.raw("DDS ").u32(124).u32(d.headerFlags).u32(d.height).u32(d.width).u32(d.linearSize);
+  bytes.raw(d.reserved).fill(76 - 24 - d.reserved.size(), '\0').u32(32).u32(d.pixelFlags);
+  bytes.raw(d.fourCC).u32(d.bits).u32(d.red).u32(d.green).u32(d.blue).u32(d.alpha).u32(0x1000);
+  return bytes.fill(16, '\0').raw(d.dx10).raw(d.data).str();
 }
 
 std::string dxtFileHeader(const std::string& fourCC, std::uint32_t height, std::uint32_t width,
                           std::uint32_t linearSize) {
-  return ddsBytes({.height = height,
-                   .width = width,
-                   .linearSize = linearSize,
-                   .pixelFlags = 0x4,
-                   .fourCC = fourCC});
+  return ddsBytes({0x00081007, height, width, linearSize, 0x4, fourCC});
 }
 
 std::string rgb565FileHeader(std::uint32_t height, std::uint32_t width, std::uint32_t linearSize) {
-  return ddsBytes({.height = height,
-                   .width = width,
-                   .linearSize = linearSize,
-                   .pixelFlags = 0x40,
-                   .bits = 16,
-                   .red = 0xF800,
-                   .green = 0x07E0,
-                   .blue = 0x1F});
+  return ddsBytes({0x00081007, height, width, linearSize, 0x40, std::string(4, '\0'), 16, 0xF800,
+                   0x07E0, 0x1F});
 }
 
 std::string argbFileHeader(std::uint32_t height, std::uint32_t width, std::uint32_t linearSize) {
-  return ddsBytes({.height = height,
-                   .width = width,
-                   .linearSize = linearSize,
-                   .pixelFlags = 0x41,
-                   .bits = 32,
-                   .red = 0xFF0000,
-                   .green = 0xFF00,
-                   .blue = 0xFF,
-                   .alpha = 0xFF000000});
+  return ddsBytes({0x00081007, height, width, linearSize, 0x41, std::string(4, '\0'), 32, 0xFF0000,
+                   0xFF00, 0xFF, 0xFF000000});
 }
 
 }  // namespace testing_support

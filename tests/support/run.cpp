@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
-#include <utility>
 
-#include "harness/run.h"
 #include "support/windows.h"
 
 namespace testing_support {
@@ -30,8 +28,7 @@ RunResult runOnce(const std::string& program, const std::vector<std::string>& ar
   child.command.insert(child.command.end(), arguments.begin(), arguments.end());
   if (windowsProgramsDir()) child.environment = wineEnvironment();
   child.fileSizeLimit = fileSizeLimit;
-  harness::Collected run = harness::runCollecting(child, timeoutSeconds, kOutputLimit);
-  return {std::move(run.output), run.exitStatus, run.timedOut};
+  return harness::runCollecting(child, timeoutSeconds, kOutputLimit);
 }
 
 }  // namespace
