@@ -28,25 +28,18 @@ bool isRowEnding(std::string_view line) {
 
 }  // namespace
 
-Scratch::~Scratch() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-Scratch::Scratch() {
-  // Without one the fuzzer stops at once, telling why.
-  path_ = harness::makeScratchFolder(std::filesystem::temp_directory_path(), "fuzz").string();
-}
+// Without one the fuzzer stops at once, telling why.
+Scratch::Scratch() : ScratchFolder(std::filesystem::temp_directory_path(), "fuzz") {}
 
 void Scratch::clear() {
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+  for (const auto& entry : std::filesystem::directory_iterator(path())) {
     std::filesystem::remove_all(entry.path());
   }
 }
 
 std::vector<std::string> Scratch::names() const {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+  for (const auto& entry : std::filesystem::directory_iterator(path())) {
     names.push_back(entry.path().filename().string());
   }
   return names;

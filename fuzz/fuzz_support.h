@@ -47,16 +47,11 @@ CapturingConsole capture(Run run) {
 }
 
 // A directory of this process's own, emptied before every input.
-class Scratch {
+class Scratch : public harness::ScratchFolder {
  public:
   Scratch();
-  ~Scratch();
   void clear();
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
   std::vector<std::string> names() const;
-
- private:
-  std::string path_;
 };
 
 Scratch& scratch();

@@ -401,13 +401,11 @@ TEST(RebuildFailures, ADriveRelativeNameIsRebuiltBesideItsIndex) {
   const std::string base = "drive-relative-" + std::to_string(::getpid());
   writeFile((driveC / (base + ".rep")).string(), Bytes().u32(1).u32(1).header(21, 1, 1, 1, 1, 4));
   writeFile((driveC / (base + "-1-1.dds")).string(), argbFileHeader(1, 1, 4) + "ARGB");
-  // A volume of its own.
-  const std::string current = harness::makeScratchFolder("/dev/shm", "spritetest").string();
-  const auto result = runProgram(ZERBOLT_PATH, {"C:" + base + ".rep"}, current);
+  const harness::ScratchFolder current("/dev/shm", "spritetest");  // a volume of its own
+  const auto result = runProgram(ZERBOLT_PATH, {"C:" + base + ".rep"}, current.path().string());
   EXPECT_EQ(result.output, start("C:" + base, 1) + "Section 1 : 1 Images\r\n" + kDone);
   for (const char* end : {".rep", "-1-1.dds", "(new).spr"}) fs::remove(driveC / (base + end));
-  EXPECT_TRUE(fs::is_empty(current));
-  fs::remove_all(current);
+  EXPECT_TRUE(fs::is_empty(current.path()));
 }
 
 // Extracting an archive of known types and rebuilding it at once gives the

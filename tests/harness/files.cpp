@@ -18,13 +18,17 @@ void writeFile(const std::string& path, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::filesystem::path makeScratchFolder(const std::filesystem::path& root,
-                                        const std::string& prefix) {
+ScratchFolder::ScratchFolder(const std::filesystem::path& root, const std::string& prefix) {
   std::string pattern = (root / (prefix + "-XXXXXX")).string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     throw std::runtime_error("no scratch folder under " + root.string());
   }
-  return pattern;
+  path_ = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
 }
 
 }  // namespace harness

@@ -4,19 +4,18 @@
 
 namespace testing_support {
 
-TempDir::TempDir() {
-  std::filesystem::path root = std::filesystem::temp_directory_path();
-  if (windowsProgramsDir()) {
-    root = wineScratchRoot();
-    std::filesystem::create_directories(root);
-  }
-  path_ = harness::makeScratchFolder(root, "spritetest");
+namespace {
+
+// Under Wine, a folder on drive C: the programs can reach.
+std::filesystem::path scratchRoot() {
+  if (!windowsProgramsDir()) return std::filesystem::temp_directory_path();
+  std::filesystem::create_directories(wineScratchRoot());
+  return wineScratchRoot();
 }
 
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
+}  // namespace
+
+TempDir::TempDir() : ScratchFolder(scratchRoot(), "spritetest") {}
 
 std::map<std::string, std::string> listFiles(const std::filesystem::path& directory,
                                              std::uintmax_t maxBytes) {

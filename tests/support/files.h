@@ -12,18 +12,9 @@ namespace testing_support {
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.
-class TempDir {
+class TempDir : public harness::ScratchFolder {
  public:
   TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
 };
 
 // Every regular file below `directory`, by its path relative to it, with its
