@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "harness/bytes.h"
+
 namespace {
 
 [[noreturn]] void fail(const std::string& what) {
@@ -30,17 +32,10 @@ namespace {
   std::exit(1);
 }
 
-std::uint32_t u32At(const char* bytes) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0])) |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[1])) << 8 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2])) << 16 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[3])) << 24;
-}
-
 std::uint32_t readU32(int fd, off_t offset) {
   char bytes[4] = {};
   if (::pread(fd, bytes, 4, offset) != 4) fail("read");
-  return u32At(bytes);
+  return harness::u32At({bytes, 4}, 0);
 }
 
 void writeAt(int fd, const char* data, std::size_t size, off_t offset) {
@@ -105,7 +100,7 @@ void extract(const std::string& archivePath, Copier& copier) {
     for (std::uint32_t i = 1; i <= images; ++i) {
       char header[24];
       if (::pread(archive, header, 24, at) != 24) fail("read");
-      const std::uint32_t size = u32At(header + 20);
+      const std::uint32_t size = harness::u32At({header, sizeof header}, 20);
       index.append(header, 24);
       const std::string name = imageName(stem, s, i);
       const int image = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
@@ -151,7 +146,7 @@ void rebuild(const std::string& indexPath, Copier& copier) {
       if (image < 0) fail(name);
       char header[128];
       if (::pread(image, header, 128, 0) != 128) fail("read");
-      const std::uint32_t size = u32At(header + 20);
+      const std::uint32_t size = harness::u32At({header, sizeof header}, 20);
       writeAt(archive, zeros, 24, to);
       copier.copy(image, 128, archive, to + 24, size);
       ::close(image);
@@ -192,7 +187,7 @@ void compare(const std::string& archivePath) {
     for (std::uint32_t i = 1; i <= images; ++i) {
       char header[24];
       if (::pread(archive, header, 24, at) != 24) fail("read");
-      const std::uint32_t size = u32At(header + 20);
+      const std::uint32_t size = harness::u32At({header, sizeof header}, 20);
       const std::string name = imageName(stem, s, i);
       const int image = ::open(name.c_str(), O_RDONLY);
       if (image < 0) fail(name);

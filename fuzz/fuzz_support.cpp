@@ -1,31 +1,12 @@
 #include "fuzz_support.h"
 
-#include <stdlib.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace fuzzing {
 
-std::uint32_t u32At(std::string_view bytes, std::uint64_t offset) {
-  std::uint32_t value = 0;
-  for (int k = 3; k >= 0; --k) {
-    const std::uint64_t at = offset + static_cast<std::uint64_t>(k);
-    const unsigned byte = at < bytes.size() ? static_cast<unsigned char>(bytes[at]) : 0;
-    value = (value << 8) | byte;
-  }
-  return value;
-}
-
 namespace {
-
-std::string le32(std::uint32_t value) {
-  std::string bytes;
-  for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<char>((value >> (8 * k)) & 0xFF));
-  return bytes;
-}
 
 std::string padded(std::string text, std::size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
@@ -35,46 +16,6 @@ std::string padded(std::string text, std::size_t width) {
 std::string signedText(std::uint32_t value) {
   return value < 0x80000000u ? std::to_string(value)
                              : "-" + std::to_string(0x100000000ull - std::uint64_t{value});
-}
-
-ReferenceWalk walkBytes(std::string_view bytes, std::uint64_t countOffset, bool dataFollow) {
-  ReferenceWalk walk;
-  // Every record lies wholly in the file, or the walk stops before it.
-  const auto lies = [&](std::uint64_t offset, std::uint64_t size) {
-    if (offset > bytes.size() || size > bytes.size() - offset) walk.stopped = true;
-    return !walk.stopped;
-  };
-  // A count whose smallest records cannot all fit after it stops the walk
-  // after it.
-  const auto holds = [&](std::uint32_t count, std::uint64_t from, std::uint64_t recordSize) {
-    const std::uint64_t room = bytes.size() > from ? bytes.size() - from : 0;
-    if (count > room / recordSize) walk.stopped = true;
-    return !walk.stopped;
-  };
-  if (!lies(countOffset, 4)) return walk;
-  walk.sectionCount = u32At(bytes, countOffset);
-  std::uint64_t position = countOffset + 4;
-  if (!holds(walk.sectionCount, position, 4)) return walk;
-  for (std::uint64_t s = 1; s <= walk.sectionCount; ++s) {
-    if (!lies(position, 4)) return walk;
-    const std::uint32_t count = u32At(bytes, position);
-    position += 4;
-    ++walk.sectionsWalked;
-    walk.imageCounts.push_back(count);
-    if (!holds(count, position, 24)) return walk;
-    for (std::uint64_t i = 1; i <= count; ++i) {
-      if (!lies(position, 24)) return walk;
-      formats::ImageHeader h{u32At(bytes, position),      u32At(bytes, position + 4),
-                             u32At(bytes, position + 8),  u32At(bytes, position + 12),
-                             u32At(bytes, position + 16), u32At(bytes, position + 20)};
-      if (!lies(position, 24 + (dataFollow ? std::uint64_t{h.dataSize} : 0))) return walk;
-      position += 24;
-      walk.images.push_back(
-          {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(i), h, position});
-      if (dataFollow) position += h.dataSize;
-    }
-  }
-  return walk;
 }
 
 bool isRowEnding(std::string_view line) {
@@ -87,26 +28,18 @@ bool isRowEnding(std::string_view line) {
 
 }  // namespace
 
-Scratch::~Scratch() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-Scratch::Scratch() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "fuzz-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) fail("no scratch directory", "");
-  path_ = pattern;
-}
+// Without one the fuzzer stops at once, telling why.
+Scratch::Scratch() : ScratchFolder(std::filesystem::temp_directory_path(), "fuzz") {}
 
 void Scratch::clear() {
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+  for (const auto& entry : std::filesystem::directory_iterator(path())) {
     std::filesystem::remove_all(entry.path());
   }
 }
 
 std::vector<std::string> Scratch::names() const {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+  for (const auto& entry : std::filesystem::directory_iterator(path())) {
     names.push_back(entry.path().filename().string());
   }
   return names;
@@ -124,16 +57,6 @@ std::string freshScratchFile(const std::string& name, std::string_view bytes) {
   return path;
 }
 
-void writeFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::int64_t fileLength(const std::string& path) {
   std::error_code error;
   const auto size = std::filesystem::file_size(path, error);
@@ -144,13 +67,6 @@ void fail(const std::string& what, const std::string& report) {
   std::fprintf(stderr, "invariant broken: %s\n--- report ---\n%s\n--------------\n", what.c_str(),
                report.substr(0, 4000).c_str());
   std::abort();
-}
-
-ReferenceWalk walkArchiveBytes(std::string_view bytes) {
-  return walkBytes(bytes, 4, true);
-}
-ReferenceWalk walkIndexBytes(std::string_view bytes) {
-  return walkBytes(bytes, 0, false);
 }
 
 bool isKnownCode(std::uint32_t typeCode) {
@@ -193,15 +109,15 @@ std::string referenceRow(const WalkedImage& image, bool counter) {
 }
 
 std::string referenceIndex(const ReferenceWalk& walk) {
-  std::string index = le32(walk.sectionCount);
+  std::string index = harness::le32(walk.sectionCount);
   std::size_t next = 0;
   for (std::size_t s = 0; s < walk.imageCounts.size(); ++s) {
-    index += le32(walk.imageCounts[s]);
+    index += harness::le32(walk.imageCounts[s]);
     for (; next < walk.images.size() && walk.images[next].section == s + 1; ++next) {
       const formats::ImageHeader& h = walk.images[next].header;
       for (std::uint32_t field :
            {h.typeCode, h.RFWidth, h.RFHeight, h.width, h.height, h.dataSize}) {
-        index += le32(field);
+        index += harness::le32(field);
       }
     }
   }

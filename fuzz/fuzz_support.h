@@ -1,6 +1,6 @@
 // What the fuzz targets share: a console that keeps what it is told, a
-// scratch directory, a plain reference walk to check the programs against,
-// and a way to fail loudly.
+// scratch directory, what the programs are checked against, and a way to fail
+// loudly.
 #pragma once
 
 #include <cstddef>
@@ -10,10 +10,21 @@
 #include <vector>
 
 #include "formats/archive.h"
+#include "harness/bytes.h"
+#include "harness/files.h"
+#include "harness/walk.h"
 #include "platform/platform.h"
 #include "report/report.h"
 
 namespace fuzzing {
+
+using harness::readFile;
+using harness::ReferenceWalk;
+using harness::u32At;
+using harness::walkArchiveBytes;
+using harness::WalkedImage;
+using harness::walkIndexBytes;
+using harness::writeFile;
 
 class CapturingConsole final : public platform::Console {
  public:
@@ -36,16 +47,11 @@ CapturingConsole capture(Run run) {
 }
 
 // A directory of this process's own, emptied before every input.
-class Scratch {
+class Scratch : public harness::ScratchFolder {
  public:
   Scratch();
-  ~Scratch();
   void clear();
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
   std::vector<std::string> names() const;
-
- private:
-  std::string path_;
 };
 
 Scratch& scratch();
@@ -53,8 +59,6 @@ Scratch& scratch();
 // Empties the scratch directory and writes `bytes` there as `name`; its path.
 std::string freshScratchFile(const std::string& name, std::string_view bytes);
 
-void writeFile(const std::string& path, std::string_view bytes);
-std::string readFile(const std::string& path);
 // The file's length, or -1 when there is none.
 std::int64_t fileLength(const std::string& path);
 
@@ -63,28 +67,6 @@ std::int64_t fileLength(const std::string& path);
 inline void check(bool ok, const std::string& what, const std::string& report) {
   if (!ok) fail(what, report);
 }
-
-struct WalkedImage {
-  std::uint32_t section;
-  std::uint32_t image;
-  formats::ImageHeader header;
-  std::uint64_t dataOffset;
-};
-
-// The walk of an archive (counts from offset 4, data after each header) or of
-// an index (counts from 0, no data), written out plainly: a stop at a record
-// that does not lie wholly in the file, and after a count whose records
-// cannot all fit in the bytes after it.
-struct ReferenceWalk {
-  std::uint32_t sectionCount = 0;
-  std::uint64_t sectionsWalked = 0;
-  std::vector<std::uint32_t> imageCounts;
-  std::vector<WalkedImage> images;
-  bool stopped = false;
-};
-
-ReferenceWalk walkArchiveBytes(std::string_view bytes);
-ReferenceWalk walkIndexBytes(std::string_view bytes);
 
 // What the checks hold the programs to, written out here and sharing nothing
 // with them: the five known type codes and their names, the table rows, the
@@ -98,8 +80,6 @@ std::string referenceRow(const WalkedImage& image, bool counter);
 std::string referenceIndex(const ReferenceWalk& walk);
 // True when every row of the walk stands in the report, in the walk's order.
 bool rowsInOrder(std::string_view report, const ReferenceWalk& walk, bool counter);
-// The little-endian 32-bit value at `offset`, zero past the end.
-std::uint32_t u32At(std::string_view bytes, std::uint64_t offset);
 // `size` bytes of `path` from `offset`, zeros past its end.
 std::string readRange(const std::string& path, std::uint64_t offset, std::size_t size);
 

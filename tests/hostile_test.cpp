@@ -19,6 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "harness/bytes.h"
+#include "harness/run.h"
+#include "harness/walk.h"
 #include "support/bytes.h"
 #include "support/files.h"
 #include "support/run.h"
@@ -28,6 +31,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using harness::u32At;
 using testing_support::archiveStart;
 using testing_support::Bytes;
 using testing_support::Files;
@@ -70,38 +74,19 @@ constexpr const char* kDone = " \r\nDone!\r\n";
 // whether the first one is marked DXT and holds all its data. A rebuild
 // writes nothing that could fail on a roomy disk.
 const char* expectedRebuildEnding(const std::string& index, const std::string& firstImage) {
-  const auto u32 = [](const std::string& bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (std::size_t k = 4; k-- > 0;) {
-      value = value << 8 | (at + k < bytes.size() ? static_cast<unsigned char>(bytes[at + k]) : 0);
-    }
-    return value;
-  };
-  const std::uint32_t fourCC = u32(firstImage, 84);
+  const std::uint32_t fourCC = u32At(firstImage, 84);
   const bool firstIsDxt = fourCC == 0x31545844 || fourCC == 0x33545844 || fourCC == 0x35545844;
   // The extraction's files say they hold a linear size; a file shorter than
   // its data is refused.
   const bool firstIsTaken =
-      firstIsDxt && firstImage.size() >= 128 + std::uint64_t{u32(firstImage, 20)};
-  const auto lies = [&](std::size_t at, std::size_t size) {
-    return at <= index.size() && size <= index.size() - at;
-  };
-  const auto fits = [&](std::uint32_t count, std::size_t at, std::size_t size) {
-    return count <= (index.size() > at ? index.size() - at : 0) / size;
-  };
+      firstIsDxt && firstImage.size() >= 128 + std::uint64_t{u32At(firstImage, 20)};
   constexpr const char* kAborted = "Zerbolt Aborted!\r\n";
-  if (!lies(0, 4) || !fits(u32(index, 0), 4, 4)) return kAborted;
-  std::size_t at = 4;
-  for (std::uint64_t s = 1; s <= u32(index, 0); ++s, at += 4) {
-    if (!lies(at, 4)) return kAborted;
-    const std::uint32_t images = u32(index, at);
-    if (!fits(images, at + 4, 24)) return kAborted;
-    for (std::uint64_t i = 1; i <= images; ++i) {
-      if (!lies(at + 4, 24)) return kAborted;
-      at += 24;
-      const bool exists = (s == 1 && i <= 2) || (s == 2 && i == 1);
-      if (!exists || (s == 1 && i == 1 && !firstIsTaken)) return kAborted;
-    }
+  const harness::ReferenceWalk walk = harness::walkIndexBytes(index);
+  if (walk.stopped) return kAborted;
+  for (const harness::WalkedImage& image : walk.images) {
+    const std::uint32_t s = image.section, i = image.image;
+    const bool exists = (s == 1 && i <= 2) || (s == 2 && i == 1);
+    if (!exists || (s == 1 && i == 1 && !firstIsTaken)) return kAborted;
   }
   return kDone;
 }
@@ -345,16 +330,8 @@ TEST_F(HostilePosix, AClosedStandardOutputTakesNoFile) {
                                                      {ZERBOLT_PATH, "units.spr", 0},
                                                      {ZERBOLT_PATH, "units.rep", 1}}) {
     SCOPED_TRACE(std::string(program) + " " + dropped);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      if (::chdir(dir_.path().c_str()) != 0) ::_exit(126);
-      ::close(0);
-      ::close(1);
-      ::execl(program, program, dropped, static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    const int status = harness::waitFor(harness::start(
+        {{program, dropped}, dir_.path().string(), {}, harness::kClosed, harness::kClosed}));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == exitStatus);
     EXPECT_TRUE(readFile(dir_.file("units.spr")) == archive);
     EXPECT_TRUE(readFile(dir_.file("units.rep")) == index);
@@ -602,13 +579,11 @@ TEST_F(HostilePosix, InterruptedRebuildLeavesNothingBehind) {
     fs::resize_file(dir.file("other.spr"), 36 + (1u << 28));
     writeFile(dir.file("other-1-1.dds"), "edited picture");
 
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
-      if (ignored != 0) ::signal(ignored, SIG_IGN);
-      ::execl(ZERBOLT_PATH, ZERBOLT_PATH, dropped, static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
+    const pid_t pid = harness::start({.command = {ZERBOLT_PATH, dropped},
+                                      .directory = dir.path().string(),
+                                      .input = harness::kInherited,
+                                      .ignoredSignal = ignored});
+
     // Stop the rebuild as soon as its temporary archive exists, then signal it.
     bool caught = false;
     for (int look = 0; look < 20000 && !caught; ++look) {
@@ -620,8 +595,7 @@ TEST_F(HostilePosix, InterruptedRebuildLeavesNothingBehind) {
     ::kill(pid, SIGSTOP);
     ::kill(pid, signal);
     ::kill(pid, SIGCONT);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    const int status = harness::waitFor(pid);
     ASSERT_TRUE(caught) << "the rebuild ended before it could be interrupted";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal);
     EXPECT_EQ(readFile(dir.file("units(new).spr")), "earlier archive");

@@ -3,13 +3,13 @@
 // only reads are still read through one.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "harness/run.h"
 #include "support/bytes.h"
 #include "support/files.h"
 #include "support/run.h"
@@ -158,22 +158,18 @@ TEST_F(Links, ARebuildReplacesALinkWhereTheNewArchiveGoes) {
 TEST_F(Links, ARebuildWritesNoTemporaryFileThroughALink) {
   for (const auto& [name, bytes] : kExtracted) writeFile(mod(name), bytes);
   const std::string report = (outside().parent_path() / "report.txt").string();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const std::string own = "Zerbolt-" + std::to_string(::getpid());
-    plantLink(own + "-0.tmp", false);
-    plantLink(own + "-1.tmp", true);
-    const int input = ::open("/dev/null", O_RDONLY);
-    const int output = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (input < 0 || output < 0 || ::dup2(input, 0) < 0 || ::dup2(output, 1) < 0 ||
-        ::chdir(mods().c_str()) != 0) {
-      ::_exit(126);
-    }
-    ::execl(ZERBOLT_PATH, ZERBOLT_PATH, "units.rep", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+  const int output = ::open(report.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const pid_t pid = harness::start({.command = {ZERBOLT_PATH, "units.rep"},
+                                    .directory = mods().string(),
+                                    .output = output,
+                                    .beforeStart = [this] {
+                                      const std::string own =
+                                          "Zerbolt-" + std::to_string(::getpid());
+                                      plantLink(own + "-0.tmp", false);
+                                      plantLink(own + "-1.tmp", true);
+                                    }});
+  harness::waitFor(pid);
+  ::close(output);
   EXPECT_EQ(readFile(report), kRebuilt);
   expectOutsideUntouched();
   expectModFile("units(new).spr", kArchive);

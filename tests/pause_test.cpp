@@ -161,7 +161,9 @@ TEST_F(Pause, AnIgnoredSignalIsLeftIgnored) {
     ASSERT_TRUE(run.stillWaitingAfter(300ms)) << "the ignored signal ended or stopped the run";
     run.hangUp();
     EXPECT_FALSE(run.stillWaitingAfter(1s)) << "it waits on a terminal that is gone";
-    if (signal == SIGHUP) EXPECT_EQ(run.exitStatus(), 0);
+    if (signal == SIGHUP) {
+      EXPECT_EQ(run.exitStatus(), 0);
+    }
   }
 }
 

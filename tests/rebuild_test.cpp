@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "harness/files.h"
 #include "support/bytes.h"
 #include "support/files.h"
 #include "support/run.h"
@@ -21,6 +22,8 @@ namespace fs = std::filesystem;
 using testing_support::archiveStart;
 using testing_support::argbFileHeader;
 using testing_support::Bytes;
+using testing_support::Dds;
+using testing_support::ddsBytes;
 using testing_support::dxtFileHeader;
 using testing_support::listFiles;
 using testing_support::ramp;
@@ -41,48 +44,9 @@ constexpr const char* kEncodingReason =
 constexpr const char* kCutReason =
     "Reason: The file ends before its image data do. Please save it again\r\n";
 
-// An image file as other tools may write it.
-struct Dds {
-  std::uint32_t headerFlags = 0x00081007;
-  std::uint32_t height = 0;
-  std::uint32_t width = 0;
-  std::uint32_t linearSize = 0;
-  std::uint32_t pixelFlags = 0;
-  std::string fourCC = std::string(4, '\0');
-  std::uint32_t bits = 0, red = 0, green = 0, blue = 0, alpha = 0;
-  std::string data;
-  std::string dx10 = "";      // the DX10 header, for FourCC "DX10"
-  std::string reserved = "";  // what the file holds from offset 24 on, up to 52 bytes
-};
-
 // A DX10 header: DXGI format, resource dimension, misc flag, array size.
 std::string dx10Header(std::uint32_t format, std::uint32_t dimension, std::uint32_t arraySize) {
   return Bytes().u32(format).u32(dimension).u32(0).u32(arraySize).u32(0);
-}
-
-std::string ddsBytes(const Dds& d) {
-  return Bytes()
-      .raw("DDS ")
-      .u32(124)
-      .u32(d.headerFlags)
-      .u32(d.height)
-      .u32(d.width)
-      .u32(d.linearSize)
-      .raw(d.reserved)
-      .fill(76 - 24 - d.reserved.size(), '\0')
-      .u32(32)
-      .u32(d.pixelFlags)
-      .raw(d.fourCC)
-      .u32(d.bits)
-      .u32(d.red)
-      .u32(d.green)
-      .u32(d.blue)
-      .u32(d.alpha)
-      .u32(0x1000)
-      .fill(16, '\0')
-      .raw(d.dx10)
-      .raw(d.data)
-      .str();
 }
 
 using Case = testing_support::RunCase;
@@ -437,13 +401,11 @@ TEST(RebuildFailures, ADriveRelativeNameIsRebuiltBesideItsIndex) {
   const std::string base = "drive-relative-" + std::to_string(::getpid());
   writeFile((driveC / (base + ".rep")).string(), Bytes().u32(1).u32(1).header(21, 1, 1, 1, 1, 4));
   writeFile((driveC / (base + "-1-1.dds")).string(), argbFileHeader(1, 1, 4) + "ARGB");
-  char current[] = "/dev/shm/spritetest-XXXXXX";  // a volume of its own
-  ASSERT_NE(::mkdtemp(current), nullptr);
-  const auto result = runProgram(ZERBOLT_PATH, {"C:" + base + ".rep"}, current);
+  const harness::ScratchFolder current("/dev/shm", "spritetest");  // a volume of its own
+  const auto result = runProgram(ZERBOLT_PATH, {"C:" + base + ".rep"}, current.path().string());
   EXPECT_EQ(result.output, start("C:" + base, 1) + "Section 1 : 1 Images\r\n" + kDone);
   for (const char* end : {".rep", "-1-1.dds", "(new).spr"}) fs::remove(driveC / (base + end));
-  EXPECT_TRUE(fs::is_empty(current));
-  fs::remove_all(current);
+  EXPECT_TRUE(fs::is_empty(current.path()));
 }
 
 // Extracting an archive of known types and rebuilding it at once gives the

@@ -11,7 +11,7 @@
 
 namespace {
 
-using testing_support::Bytes;
+using testing_support::ddsBytes;
 using testing_support::le32;
 
 TEST(DecodeHexText, ReadsPairsUpToTheFirstNonDigit) {
@@ -29,37 +29,14 @@ TEST(DecodeHexText, ReadsPairsUpToTheFirstNonDigit) {
   }
 }
 
-// The header as the table of image file headers lays it out; `pixelFormat`
-// is the 28 bytes from offset 80 to 107.
-std::string expectedTemplate(const std::string& pixelFormat) {
-  return Bytes()
-      .raw("DDS ")
-      .u32(124)
-      .u32(0x00081007)
-      .fill(76 - 12, '\0')
-      .u32(32)
-      .raw(pixelFormat)
-      .u32(0x1000)
-      .fill(16, '\0')
-      .str();
-}
-
 TEST(HeaderTemplates, DecodeToTheThreeHeaders) {
+  // The headers as the table of image file headers lays them out.
   const formats::dds::HeaderTemplates templates = converter::decodeTemplates();
-  EXPECT_EQ(templates.dxt,
-            expectedTemplate(Bytes().u32(0x4).raw(std::string("DXT\0", 4)).fill(20, '\0')));
-  EXPECT_EQ(
-      templates.rgb565,
-      expectedTemplate(
-          Bytes().u32(0x40).u32(0).u32(16).u32(0x0000F800).u32(0x000007E0).u32(0x0000001F).u32(0)));
-  EXPECT_EQ(templates.argb8888, expectedTemplate(Bytes()
-                                                     .u32(0x41)
-                                                     .u32(0)
-                                                     .u32(32)
-                                                     .u32(0x00FF0000)
-                                                     .u32(0x0000FF00)
-                                                     .u32(0x000000FF)
-                                                     .u32(0xFF000000)));
+  EXPECT_EQ(templates.dxt, ddsBytes({0x00081007, 0, 0, 0, 0x4, std::string("DXT\0", 4)}));
+  EXPECT_EQ(templates.rgb565, ddsBytes({0x00081007, 0, 0, 0, 0x40, std::string(4, '\0'), 16,
+                                        0x0000F800, 0x000007E0, 0x0000001F}));
+  EXPECT_EQ(templates.argb8888, ddsBytes({0x00081007, 0, 0, 0, 0x41, std::string(4, '\0'), 32,
+                                          0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}));
   // The same bytes read at the offsets formats/dds.h names hold the values it
   // names: the texts the converter keeps and that layout agree.
   using namespace formats::dds;

@@ -2,15 +2,6 @@
 
 namespace testing_support {
 
-std::string le32(std::uint32_t value) {
-  std::string bytes(4, '\0');
-  bytes[0] = static_cast<char>(value & 0xFF);
-  bytes[1] = static_cast<char>((value >> 8) & 0xFF);
-  bytes[2] = static_cast<char>((value >> 16) & 0xFF);
-  bytes[3] = static_cast<char>((value >> 24) & 0xFF);
-  return bytes;
-}
-
 Bytes& Bytes::u32(std::uint32_t value) {
   bytes_ += le32(value);
   return *this;
@@ -49,32 +40,27 @@ std::string ramp(std::size_t count, unsigned seed) {
   return bytes;
 }
 
-namespace {
-
-std::string fileHeader(std::uint32_t height, std::uint32_t width, std::uint32_t linearSize,
-                       const Bytes& pixelFormat) {
-  Bytes header;
-  header.raw("DDS ").u32(124).u32(0x00081007).u32(height).u32(width).u32(linearSize);
-  header.fill(76 - 24, '\0').u32(32).raw(pixelFormat).u32(0x1000).fill(16, '\0');
-  return header.str();
+std::string ddsBytes(const Dds& d) {
+  Bytes bytes;
+  bytes.raw("DDS ").u32(124).u32(d.headerFlags).u32(d.height).u32(d.width).u32(d.linearSize);
+  bytes.raw(d.reserved).fill(76 - 24 - d.reserved.size(), '\0').u32(32).u32(d.pixelFlags);
+  bytes.raw(d.fourCC).u32(d.bits).u32(d.red).u32(d.green).u32(d.blue).u32(d.alpha).u32(0x1000);
+  return bytes.fill(16, '\0').raw(d.dx10).raw(d.data).str();
 }
-
-}  // namespace
 
 std::string dxtFileHeader(const std::string& fourCC, std::uint32_t height, std::uint32_t width,
                           std::uint32_t linearSize) {
-  return fileHeader(height, width, linearSize, Bytes().u32(0x4).raw(fourCC).fill(20, '\0'));
+  return ddsBytes({0x00081007, height, width, linearSize, 0x4, fourCC});
 }
 
 std::string rgb565FileHeader(std::uint32_t height, std::uint32_t width, std::uint32_t linearSize) {
-  return fileHeader(height, width, linearSize,
-                    Bytes().u32(0x40).u32(0).u32(16).u32(0xF800).u32(0x07E0).u32(0x1F).u32(0));
+  return ddsBytes({0x00081007, height, width, linearSize, 0x40, std::string(4, '\0'), 16, 0xF800,
+                   0x07E0, 0x1F});
 }
 
 std::string argbFileHeader(std::uint32_t height, std::uint32_t width, std::uint32_t linearSize) {
-  return fileHeader(
-      height, width, linearSize,
-      Bytes().u32(0x41).u32(0).u32(32).u32(0xFF0000).u32(0xFF00).u32(0xFF).u32(0xFF000000));
+  return ddsBytes({0x00081007, height, width, linearSize, 0x41, std::string(4, '\0'), 32, 0xFF0000,
+                   0xFF00, 0xFF, 0xFF000000});
 }
 
 }  // namespace testing_support

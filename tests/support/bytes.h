@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
+
+#include "harness/bytes.h"
 
 namespace testing_support {
 
-// Little-endian bytes of a 32-bit value.
-std::string le32(std::uint32_t value);
+using harness::le32;
 
 class Bytes {
  public:
@@ -24,6 +26,7 @@ class Bytes {
                 std::uint32_t width, std::uint32_t height, std::uint32_t dataSize);
   const std::string& str() const { return bytes_; }
   operator const std::string&() const { return bytes_; }
+  operator std::string_view() const { return bytes_; }
 
  private:
   std::string bytes_;
@@ -34,6 +37,25 @@ Bytes archiveStart(std::uint32_t sectionCount);
 
 // `count` bytes of a simple ramp starting at `seed`.
 std::string ramp(std::size_t count, unsigned seed = 0);
+
+// An image file as other tools may write it.
+struct Dds {
+  std::uint32_t headerFlags = 0x00081007;
+  std::uint32_t height = 0;
+  std::uint32_t width = 0;
+  std::uint32_t linearSize = 0;
+  std::uint32_t pixelFlags = 0;
+  std::string fourCC = std::string(4, '\0');
+  std::uint32_t bits = 0, red = 0, green = 0, blue = 0, alpha = 0;
+  std::string data = "";
+  std::string dx10 = "";      // the DX10 header, for FourCC "DX10"
+  std::string reserved = "";  // what the file holds from offset 24 on, up to 52 bytes
+};
+
+// The file's bytes: magic, size 124, the header flags, height, width and
+// linear size, the reserved bytes, pixel format size 32, the pixel format
+// block, caps 0x1000, then the DX10 header and the data.
+std::string ddsBytes(const Dds& d);
 
 // The 128-byte header of an image file as the converter writes it: magic,
 // size 124, flags 0x00081007, height, width, linear size, pixel format size

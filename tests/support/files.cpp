@@ -1,30 +1,21 @@
 #include "support/files.h"
 
-#include <stdlib.h>
-
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-
 #include "support/windows.h"
 
 namespace testing_support {
 
-TempDir::TempDir() {
-  std::filesystem::path root = std::filesystem::temp_directory_path();
-  if (windowsProgramsDir()) {
-    root = wineScratchRoot();
-    std::filesystem::create_directories(root);
-  }
-  std::string pattern = (root / "spritetest-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+namespace {
+
+// Under Wine, a folder on drive C: the programs can reach.
+std::filesystem::path scratchRoot() {
+  if (!windowsProgramsDir()) return std::filesystem::temp_directory_path();
+  std::filesystem::create_directories(wineScratchRoot());
+  return wineScratchRoot();
 }
 
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
+}  // namespace
+
+TempDir::TempDir() : ScratchFolder(scratchRoot(), "spritetest") {}
 
 std::map<std::string, std::string> listFiles(const std::filesystem::path& directory,
                                              std::uintmax_t maxBytes) {
@@ -36,16 +27,6 @@ std::map<std::string, std::string> listFiles(const std::filesystem::path& direct
                                                : readFile(entry.path().string());
   }
   return files;
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace testing_support

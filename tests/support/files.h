@@ -1,4 +1,4 @@
-// Scratch directories and whole-file reads and writes for tests.
+// Scratch directories for tests, and the files in them.
 #pragma once
 
 #include <cstdint>
@@ -6,22 +6,15 @@
 #include <map>
 #include <string>
 
+#include "harness/files.h"
+
 namespace testing_support {
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.
-class TempDir {
+class TempDir : public harness::ScratchFolder {
  public:
   TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
 };
 
 // Every regular file below `directory`, by its path relative to it, with its
@@ -29,7 +22,7 @@ class TempDir {
 std::map<std::string, std::string> listFiles(const std::filesystem::path& directory,
                                              std::uintmax_t maxBytes = 1 << 20);
 
-void writeFile(const std::string& path, const std::string& bytes);
-std::string readFile(const std::string& path);
+using harness::readFile;
+using harness::writeFile;
 
 }  // namespace testing_support

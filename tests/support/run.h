@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "harness/run.h"
+
 namespace testing_support {
 
-struct RunResult {
-  std::string output;     // standard output, byte for byte
-  int exitStatus = -1;    // -1 when the program did not exit normally
-  bool timedOut = false;  // killed: too slow, or a report without end
-};
+// What the program printed, its exit status (-1 when it did not exit
+// normally) and whether it was killed: too slow, or a report without end.
+using RunResult = harness::Collected;
 
 // The exit status a run that printed `output` must have: 0 when it ended
 // with "Done!" and told no stop, 1 for every other run.

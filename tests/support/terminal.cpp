@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <thread>
+
+#include "harness/run.h"
 
 namespace testing_support {
 
@@ -17,18 +17,11 @@ using namespace std::chrono_literals;
 TerminalRun::TerminalRun(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& directory, const std::string& typedAhead,
                          const std::string& preload) {
-  std::vector<std::string> words = {program};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  pid_ = ::forkpty(&master_, nullptr, nullptr, nullptr);
-  if (pid_ == 0) {
-    if (::chdir(directory.c_str()) != 0) ::_exit(127);
-    if (!preload.empty()) ::setenv("LD_PRELOAD", preload.c_str(), 1);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
+  harness::Child child{{program}, directory};
+  child.command.insert(child.command.end(), arguments.begin(), arguments.end());
+  if (!preload.empty()) child.environment = {"LD_PRELOAD=" + preload};
+  child.onTerminal = true;
+  pid_ = harness::start(child, &master_);
   if (!typedAhead.empty()) type(typedAhead);
 }
 
