@@ -7,7 +7,6 @@
 
 #include "formats/archive.h"
 #include "formats/index.h"
-#include "formats/names.h"
 #include "formats/walk.h"
 #include "io/file.h"
 #include "io/pending_file.h"
@@ -52,11 +51,11 @@ void reportUnwritten(Extraction& run, const Status& failure) {
   ++run.unwrittenFiles;
 }
 
-// The first name P + B + "(kept N)" that nothing has, made a folder.
-Status keptFolder(Extraction& run, std::string& path) {
+// The first kept folder's name that nothing has, made a folder.
+Status makeKeptFolder(Extraction& run, std::string& path) {
   KeptFolder& kept = run.kept;
   for (std::uint32_t n = 1; kept.path.empty() && n < 100000; ++n) {
-    RunFile folder = converter::keptFolder(run.names, n);
+    RunFile folder = keptFolder(run.names, n);
     bool made = false;
     if (Status status = platform::makeFolder(folder.path, made); !status.ok()) return status;
     if (made) {
@@ -97,7 +96,7 @@ enum class OlderFile {
 // folder.
 Status commitKeepingOlder(Extraction& run, PendingFile& pending, const ImageWork& work) {
   std::string folder;
-  if (Status made = keptFolder(run, folder); !made.ok())
+  if (Status made = makeKeptFolder(run, folder); !made.ok())
     return std::move(made).about(work.file.name);
   if (Status committed =
           pending.commit(keptPicturePath(folder, run.names, work.section, work.image));
