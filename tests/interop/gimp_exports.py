@@ -22,23 +22,20 @@ AEXP_FORMAT, YCOCG_FORMAT = 13, 14
 
 REFUSED = None
 OTHER_DXT5 = "other DXT5"  # refused as another encoding of DXT5 data
+WRONG_ENCODING = "marked DXT5 but another encoding, which the game shows in wrong colours"
 # (what the export dialog calls it, compression, format, what a picture with
 #  alpha gives, what one without alpha gives, why)
 EXPORTS = [
     ("BC1 / DXT1", BC1, DEFAULT, DXT1, DXT1, "the archive's DXT1"),
     ("BC2 / DXT3", BC2, DEFAULT, DXT3, DXT3, "the archive's DXT3"),
     ("BC3 / DXT5", BC3, DEFAULT, DXT5, DXT5, "the archive's DXT5"),
-    ("BC3nm / DXT5nm", BC3N, DEFAULT, OTHER_DXT5, OTHER_DXT5,
-     "marked DXT5 but another encoding, which the game shows in wrong colours"),
+    ("BC3nm / DXT5nm", BC3N, DEFAULT, OTHER_DXT5, OTHER_DXT5, WRONG_ENCODING),
     ("BC4 / ATI1", BC4, DEFAULT, REFUSED, REFUSED, "ATI1, one channel: no archive type"),
     ("BC5 / ATI2", BC5, DEFAULT, REFUSED, REFUSED, "ATI2, two channels: no archive type"),
     ("RXGB (DXT5)", RXGB, DEFAULT, REFUSED, REFUSED, "not marked DXT5: no archive type"),
-    ("Alpha Exponent (DXT5)", AEXP, DEFAULT, OTHER_DXT5, OTHER_DXT5,
-     "marked DXT5 but another encoding, which the game shows in wrong colours"),
-    ("YCoCg (DXT5)", YCOCG, DEFAULT, OTHER_DXT5, OTHER_DXT5,
-     "marked DXT5 but another encoding, which the game shows in wrong colours"),
-    ("YCoCg scaled (DXT5)", YCOCG_SCALED, DEFAULT, OTHER_DXT5, OTHER_DXT5,
-     "marked DXT5 but another encoding, which the game shows in wrong colours"),
+    ("Alpha Exponent (DXT5)", AEXP, DEFAULT, OTHER_DXT5, OTHER_DXT5, WRONG_ENCODING),
+    ("YCoCg (DXT5)", YCOCG, DEFAULT, OTHER_DXT5, OTHER_DXT5, WRONG_ENCODING),
+    ("YCoCg scaled (DXT5)", YCOCG_SCALED, DEFAULT, OTHER_DXT5, OTHER_DXT5, WRONG_ENCODING),
     ("None, Default", NONE, DEFAULT, ARGB, REFUSED,
      "RGBA8 for a picture with alpha; 24-bit RGB8 without, which the archive has not"),
     ("None, RGB8", NONE, RGB8, REFUSED, REFUSED, "24 bits a pixel: no archive type"),
@@ -80,6 +77,10 @@ def every_export():
                          f"mipmaps {'on' if mipmaps else 'off'} ({why})")
                 yield (title, export_name(compression, format_, alpha, mipmaps), expected,
                        alpha, compression, format_, mipmaps)
+
+
+def extracted_name(index):
+    return f"units-1-{index + 1}.dds"
 
 
 def loaded_raw_name(index):

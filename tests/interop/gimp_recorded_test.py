@@ -21,11 +21,7 @@ sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import interop_test as interop  # noqa: E402  (the shared archive and DDS helpers)
 import gimp_exports  # noqa: E402  (the table of exports and the checks of a rebuild)
-from gimp_exports import ExportChecks, every_export, loaded_raw_name  # noqa: E402
-
-
-def folder_title(folder):
-    return os.path.basename(folder)
+from gimp_exports import ExportChecks, every_export, extracted_name, loaded_raw_name  # noqa: E402
 
 
 class RecordedGimpFiles(ExportChecks, unittest.TestCase):
@@ -47,23 +43,23 @@ class RecordedGimpFiles(ExportChecks, unittest.TestCase):
             recorded = sorted(name for name in os.listdir(folder) if name.endswith(".dds"))
             self.assertEqual(recorded, sorted(names), f"{folder} holds other exports")
             for title, name, expected, *_how in every_export():
-                with self.subTest(f"{folder_title(folder)}: {title}"):
+                with self.subTest(f"{os.path.basename(folder)}: {title}"):
                     self.check_export(os.path.join(folder, name), expected)
 
     def test_gimp_loaded_what_the_extraction_writes(self):
         for folder in self.folders:
-            with self.subTest(folder_title(folder)):
+            with self.subTest(os.path.basename(folder)):
                 with open(os.path.join(folder, gimp_exports.LOADED_SUMS)) as f:
                     sums = dict(reversed(line.split()) for line in f if line.strip())
-                written = {f"units-1-{index + 1}.dds": gimp_exports.sha256(
-                               self.workspace.path(f"units-1-{index + 1}.dds"))
+                written = {extracted_name(index): gimp_exports.sha256(
+                               self.workspace.path(extracted_name(index)))
                            for index in range(len(self.images))}
                 self.assertEqual(written, sums,
                                  "the extraction writes other files than GIMP loaded: have GIMP "
                                  "load them again (gimp_test.py PATH/TO/Zerbolt --record)")
                 with open(os.path.join(folder, gimp_exports.LOADED_SAID)) as f:
                     said = f.read()
-                self.check_loads(self.images, said, lambda index: f"units-1-{index + 1}.dds",
+                self.check_loads(self.images, said, extracted_name,
                                  lambda index: os.path.join(folder, loaded_raw_name(index)))
 
 

@@ -28,7 +28,7 @@ sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import interop_test as interop  # noqa: E402  (the shared archive and DDS helpers)
 import gimp_exports  # noqa: E402  (the table of exports and the checks of a rebuild)
-from gimp_exports import ARGB, ExportChecks, every_export, loaded_raw_name  # noqa: E402
+from gimp_exports import ARGB, ExportChecks, every_export, extracted_name, loaded_raw_name  # noqa: E402
 
 GIMP = shutil.which("gimp-console")
 
@@ -103,8 +103,7 @@ def load_all(workspace, images):
     what GIMP said."""
     calls = []
     for index in range(len(images)):
-        source = workspace.path(f"units-1-{index + 1}.dds")
-        raw = workspace.path(loaded_raw_name(index))
+        source, raw = workspace.path(extracted_name(index)), workspace.path(loaded_raw_name(index))
         calls.append(f"(load-dds {scheme_text(source)} {scheme_text(raw)})")
     return run_gimps(workspace, LOAD_PROCEDURE, [calls])
 
@@ -137,7 +136,7 @@ class ExtractedFilesLoadInGimp(ExportChecks, unittest.TestCase):
             images, _ = interop.build_test_archive(workspace)
             workspace.zerbolt("units.spr")
             said = load_all(workspace, images)
-            self.check_loads(images, said, lambda index: workspace.path(f"units-1-{index + 1}.dds"),
+            self.check_loads(images, said, lambda index: workspace.path(extracted_name(index)),
                              lambda index: workspace.path(loaded_raw_name(index)))
         finally:
             workspace.close()
@@ -164,7 +163,7 @@ def record():
             f.write(said.replace(workspace.dir + os.sep, ""))
         with open(os.path.join(folder, gimp_exports.LOADED_SUMS), "w") as f:
             for index in range(len(images)):
-                name = f"units-1-{index + 1}.dds"
+                name = extracted_name(index)
                 f.write(f"{gimp_exports.sha256(workspace.path(name))}  {name}\n")
         argb = [index for index, image in enumerate(images) if image[0] == ARGB][0]
         shutil.copy(workspace.path(loaded_raw_name(argb)),
